@@ -1,0 +1,216 @@
+#include "app/CommandLine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "recording/Evaluation.h"
+#include "recording/Recording.h"
+#include "recording/SampleExport.h"
+#include "res/Resources.h"
+
+namespace kws::app {
+
+namespace {
+
+constexpr const char* kTimePattern = "%d/%m/%Y %H:%M:%S";
+
+void PrintMessage(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    if (text.empty() || text.back() != '\n') std::fputc('\n', stderr);
+}
+
+const char* LayoutName(int layoutFlag) {
+    return layoutFlag == rec::kThreeCurveLayout ? "three-curve" : "six-curve";
+}
+
+int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
+    switch (r.error) {
+        case rec::OpenError::kNotRecording:
+            PrintMessage(res::Format(110, name.c_str()));
+            return kExitNotRecording;
+        case rec::OpenError::kCannotOpen:
+        case rec::OpenError::kReadError:
+        default:
+            PrintMessage(res::Format(108, name.c_str(), r.category));
+            return kExitCannotOpen;
+    }
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return "Usage:\n"
+           "  kwsekunde [--language CODE] [FILE]   start the program (and open FILE)\n"
+           "  kwsekunde --info FILE                print the facts of a recording\n"
+           "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY HH:MM:SS\"]\n"
+           "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
+           "  kwsekunde --help | --version\n"
+           "\n"
+           "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
+           "                    (default: the code in spra.ini of the current folder, else German)\n"
+           "\n"
+           "Exit codes: 0 success, 1 file cannot be opened, 2 usage error, 3 not a recording,\n"
+           "            4 window outside the recording, 5 end before start.\n";
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
+    bool modeSet = false;
+    auto setMode = [&](Mode m) {
+        if (modeSet && o.mode != m) {
+            error = "only one of --info, --evaluate, --help and --version may be given";
+            return false;
+        }
+        o.mode = m;
+        modeSet = true;
+        return true;
+    };
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::optional<std::string>& target) {
+            if (i + 1 >= args.size()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            target = args[++i];
+            return true;
+        };
+        if (a == "--help" || a == "-h") {
+            if (!setMode(Mode::kHelp)) return false;
+        } else if (a == "--version" || a == "-v") {
+            if (!setMode(Mode::kVersion)) return false;
+        } else if (a == "--info") {
+            if (!setMode(Mode::kInfo)) return false;
+        } else if (a == "--evaluate") {
+            if (!setMode(Mode::kEvaluate)) return false;
+        } else if (a == "--from") {
+            if (!value(o.from)) return false;
+        } else if (a == "--to") {
+            if (!value(o.to)) return false;
+        } else if (a == "--samples") {
+            if (!value(o.samplesOut)) return false;
+        } else if (a == "--image") {
+            if (!value(o.imageOut)) return false;
+        } else if (a == "--pdf") {
+            if (!value(o.pdfOut)) return false;
+        } else if (a == "--language") {
+            std::optional<std::string> code;
+            if (!value(code)) return false;
+            char* end = nullptr;
+            errno = 0;
+            long v = std::strtol(code->c_str(), &end, 10);
+            if (code->empty() || *end != '\0' || errno != 0 || v < 0 || v > 1000) {
+                error = "--language needs a number (0 English, 1 Spanish, 2 German, 3 French, "
+                        "4 Italian, 5 Portuguese)";
+                return false;
+            }
+            o.language = static_cast<int>(v);
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            if (!o.file.empty()) {
+                error = "more than one file given";
+                return false;
+            }
+            o.file = a;
+        }
+    }
+    const bool windowOrOutputs = o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut;
+    if (windowOrOutputs && o.mode != Mode::kEvaluate) {
+        error = "--from, --to, --samples, --image and --pdf belong to --evaluate";
+        return false;
+    }
+    if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate) && o.file.empty()) {
+        error = "no recording file given";
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> ReadLanguageFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return std::nullopt;
+    char line[64] = {};
+    const size_t n = std::fread(line, 1, sizeof line - 1, f);
+    std::fclose(f);
+    int code = 0;
+    for (size_t i = 0; i < n && line[i] >= '0' && line[i] <= '9' && code < 100000; ++i) {
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
+
+int RunHeadless(const Options& o, const ExportFunction& exporter) {
+    rec::Recording recording;
+    const rec::OpenResult opened = recording.Open(o.file);
+    if (!opened.Ok()) return ReportOpenFailure(opened, rec::FileNamePart(o.file));
+    const rec::RecordingFacts& facts = recording.Facts();
+
+    if (o.mode == Mode::kInfo) {
+        std::printf("file=%s\nheader_lines=%d\nlayout=%s\nlayout_flag=%d\nstart=%s\nend=%s\n"
+                    "start_epoch=%lld\nend_epoch=%lld\n",
+                    facts.fileName.c_str(), facts.headerLines, LayoutName(facts.layoutFlag),
+                    facts.layoutFlag, rec::FormatLocalTime(facts.startTime, kTimePattern).c_str(),
+                    rec::FormatLocalTime(facts.endTime, kTimePattern).c_str(),
+                    static_cast<long long>(facts.startTime), static_cast<long long>(facts.endTime));
+        return kExitOk;
+    }
+
+    int64_t from = facts.startTime, to = facts.endTime;
+    if (o.from && !rec::ParseLocalDateTime(*o.from, from)) {
+        PrintMessage("--from: expected \"DD/MM/YYYY HH:MM:SS\", got \"" + *o.from + "\"");
+        return kExitUsage;
+    }
+    if (o.to && !rec::ParseLocalDateTime(*o.to, to)) {
+        PrintMessage("--to: expected \"DD/MM/YYYY HH:MM:SS\", got \"" + *o.to + "\"");
+        return kExitUsage;
+    }
+    if ((o.imageOut || o.pdfOut) && !exporter) {
+        PrintMessage("--image and --pdf are not available in this build");
+        return kExitUsage;
+    }
+    switch (rec::CheckWindow(from, to, facts.startTime, facts.endTime)) {
+        case rec::WindowCheck::kEndBeforeStart: PrintMessage(res::Format(106)); return kExitEndBeforeStart;
+        case rec::WindowCheck::kOutsideRecording: PrintMessage(res::Format(105)); return kExitOutsideWindow;
+        case rec::WindowCheck::kOk: break;
+    }
+
+    rec::SampleArray samples;
+    const rec::EvaluationStatus status =
+        rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, from, to, samples);
+    if (!status.ok) {
+        rec::OpenResult r;
+        r.error = rec::OpenError::kReadError;
+        r.category = rec::kErrHardIO;
+        return ReportOpenFailure(r, facts.fileName);
+    }
+
+    if (o.samplesOut) {
+        std::FILE* out = std::fopen(o.samplesOut->c_str(), "wb");
+        if (out == nullptr) {
+            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(errno));
+            return kExitCannotOpen;
+        }
+        const bool written = rec::WriteSamplesTsv(out, samples);
+        if (std::fclose(out) != 0 || !written) {
+            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(errno));
+            return kExitCannotOpen;
+        }
+    }
+    if (o.imageOut || o.pdfOut) {
+        EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""), o.pdfOut.value_or("")};
+        const std::string error = exporter(job);
+        if (!error.empty()) {
+            PrintMessage(error);
+            return kExitCannotOpen;
+        }
+    }
+    std::printf("samples=%zu from=%s to=%s layout=%s\n", samples.size(),
+                rec::FormatLocalTime(from, kTimePattern).c_str(),
+                rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
+    return kExitOk;
+}
+
+}  // namespace kws::app

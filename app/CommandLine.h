@@ -1,0 +1,57 @@
+// The command line of kwsekunde: parsing, and the jobs that run without a display.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "recording/SampleRecord.h"
+
+namespace kws::app {
+
+enum class Mode { kGui, kInfo, kEvaluate, kHelp, kVersion };
+
+struct Options {
+    Mode mode = Mode::kGui;
+    std::string file;  // recording (GUI: opened right after start)
+    std::optional<std::string> from, to;
+    std::optional<std::string> samplesOut, imageOut, pdfOut;
+    std::optional<int> language;  // --language CODE
+};
+
+// Exit codes of the headless jobs.
+enum ExitCode {
+    kExitOk = 0,
+    kExitCannotOpen = 1,     // message 108
+    kExitUsage = 2,
+    kExitNotRecording = 3,   // message 110
+    kExitOutsideWindow = 4,  // message 105
+    kExitEndBeforeStart = 5, // message 106
+};
+
+// Parses argv; on a usage error returns false and fills `error`.
+bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
+
+std::string UsageText();
+
+// Language code from the first line of a language file ("spra.ini"): its leading decimal digits,
+// 0 when there are none. Empty optional when the file cannot be read.
+std::optional<int> ReadLanguageFile(const std::string& path);
+
+// What an evaluation of the command line produced, for the writers of images and pages.
+struct EvaluationJob {
+    int layoutFlag;
+    const rec::SampleArray* samples;
+    std::string imagePath;  // empty: none wanted
+    std::string pdfPath;
+};
+
+// Writes the picture and the printed page of an evaluation; returns an error text, empty on
+// success. Installed by the graphical part of the program.
+using ExportFunction = std::function<std::string(const EvaluationJob&)>;
+
+// Runs --info and --evaluate. `exporter` may be empty when images and pages are not available.
+int RunHeadless(const Options& options, const ExportFunction& exporter);
+
+}  // namespace kws::app

@@ -1,0 +1,37 @@
+// kwsekunde: evaluation of the per-second recordings of a heating and hot-water controller.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "res/Resources.h"
+
+#ifndef KWS_VERSION
+#define KWS_VERSION "0.0.0"
+#endif
+
+int main(int argc, char** argv) {
+    using namespace kws::app;
+    std::vector<std::string> args(argv, argv + argc);
+    Options options;
+    std::string error;
+    if (!ParseArguments(args, options, error)) {
+        std::fprintf(stderr, "kwsekunde: %s\n\n%s", error.c_str(), UsageText().c_str());
+        return kExitUsage;
+    }
+    switch (options.mode) {
+        case Mode::kHelp: std::fputs(UsageText().c_str(), stdout); return kExitOk;
+        case Mode::kVersion: std::printf("kwsekunde %s\n", KWS_VERSION); return kExitOk;
+        default: break;
+    }
+    // The language of the messages: --language, else the choice stored in spra.ini.
+    const std::optional<int> language =
+        options.language ? options.language : ReadLanguageFile("spra.ini");
+    if (language) kws::res::SelectLanguage(*language);
+
+    if (options.mode == Mode::kGui) {
+        std::fputs(UsageText().c_str(), stdout);
+        return kExitOk;
+    }
+    return RunHeadless(options, {});
+}

@@ -1,0 +1,304 @@
+#include "recording/Evaluation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "recording/LineOps.h"
+#include "recording/ParallelScan.h"
+
+namespace kws::rec {
+
+WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordingStart,
+                        int64_t recordingEnd) {
+    if (chosenEnd < chosenStart) return WindowCheck::kEndBeforeStart;
+    if (chosenStart < recordingStart || chosenEnd > recordingEnd) return WindowCheck::kOutsideRecording;
+    return WindowCheck::kOk;
+}
+
+namespace {
+
+constexpr size_t kNoFiller = static_cast<size_t>(-1);
+
+struct Params {
+    int64_t start;
+    int64_t end;
+    bool threeCurve;
+    bool sparse;
+    int64_t gapThreshold;  // a gap is marked when a sample lies more than this after the last
+    int64_t fillerStep;    // three-curve filler spacing
+};
+
+// What one stretch of lines yields when evaluated on its own: its records with the fillers of
+// the gaps inside it, as if its first data sample were the first of the run.
+struct ChunkOutput {
+    SampleArray records;
+    bool hasData = false;
+    int64_t firstDataTime = 0;
+    int64_t lastDataTime = 0;
+    size_t firstFiller = kNoFiller;  // index of the first filler in `records`
+    bool stopped = false;            // saw a line after the end
+    int error = 0;
+};
+
+inline void PushFiller(SampleArray& records, int64_t time) {
+    SampleRecord r;
+    std::fill(std::begin(r.value), std::end(r.value), 0.0);
+    r.time = time;
+    records.push_back(r);
+}
+
+// Gap marking between the last appended data time `previous` and the sample at `current`.
+// Returns whether fillers were appended.
+inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleArray& records) {
+    if (current - previous <= p.gapThreshold) return false;
+    if (p.threeCurve) {
+        do {
+            previous += p.fillerStep;
+            PushFiller(records, previous);
+        } while (current - previous > p.gapThreshold);
+    } else {
+        PushFiller(records, current - 1);
+    }
+    return true;
+}
+
+// Walks the value fields of one line from left to right. A field is the text between two tabs;
+// one that is missing or empty reads -25.0, others their decimal number times 0.1.
+class FieldCursor {
+public:
+    FieldCursor(const char* p, const char* end, bool present) : p_(p), end_(end), present_(present) {}
+
+    double Next() {
+        if (!present_) return -25.0;
+        const char* q = p_;
+        // Plain integers, the form the controller writes.
+        bool negative = false;
+        if (q < end_ && *q == '-') {
+            negative = true;
+            ++q;
+        }
+        const char* digits = q;
+        int64_t v = 0;
+        while (q < end_ && static_cast<unsigned>(*q - '0') < 10 && q - digits < 18) v = v * 10 + (*q++ - '0');
+        if (q > digits && (q == end_ || *q == '\t')) {
+            Advance(q);
+            const double d = static_cast<double>(v);
+            return (negative ? -d : d) * 0.1;
+        }
+        const char* stop = q;
+        while (stop < end_ && *stop != '\t') ++stop;
+        const double value = FieldValue(std::string_view(p_, static_cast<size_t>(stop - p_)));
+        Advance(stop);
+        return value;
+    }
+
+    void Skip(int fields) {
+        for (int i = 0; i < fields && present_; ++i) {
+            const char* q = p_;
+            while (q < end_ && *q != '\t') ++q;
+            Advance(q);
+        }
+    }
+
+private:
+    // `stop` is the tab after the current field, or the end of the line.
+    void Advance(const char* stop) {
+        if (stop < end_) {
+            p_ = stop + 1;
+        } else {
+            p_ = end_;
+            present_ = false;
+        }
+    }
+
+    const char* p_;
+    const char* end_;
+    bool present_;
+};
+
+// Start of value column 0 (the third field) of a line, or nullptr when the line has fewer than
+// three fields.
+inline const char* FirstValueField(std::string_view line) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    // The usual shape: "DD.MM.YY<TAB>HH:MM:SS<TAB>" or with a four-digit year.
+    if (line.size() >= 18 && p[8] == '\t' && p[17] == '\t' &&
+        std::memchr(p, '\t', 8) == nullptr && std::memchr(p + 9, '\t', 8) == nullptr) {
+        return p + 18;
+    }
+    int tabs = 0;
+    for (; p < end; ++p) {
+        if (*p == '\t' && ++tabs == 2) return p + 1;
+    }
+    return nullptr;
+}
+
+inline void FillValues(const Params& p, std::string_view line, bool fillerSeen, SampleRecord& r) {
+    const char* first = FirstValueField(line);
+    const char* end = line.data() + line.size();
+    FieldCursor f(first != nullptr ? first : end, end, first != nullptr);
+    if (p.threeCurve) {
+        r.value[0] = f.Next();  // column 0
+        f.Skip(8);
+        r.value[1] = f.Next() * 0.25 * 3.0;  // column 9
+        r.value[2] = f.Next();               // column 10
+        const double unused = fillerSeen ? 0.0 : -1.0;
+        r.value[3] = r.value[4] = r.value[5] = unused;
+    } else {
+        const double c0 = f.Next(), c1 = f.Next(), c2 = f.Next(), c3 = f.Next(), c4 = f.Next(),
+                     c5 = f.Next(), c6 = f.Next();
+        (void)c2;
+        r.value[0] = c0;
+        r.value[1] = c3;
+        r.value[2] = c1;
+        r.value[3] = c4;
+        r.value[4] = c5 * 30.0 * (1.0 / 35.0);
+        r.value[5] = c6 + 100.0;
+    }
+}
+
+void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
+              size_t reserve, ChunkOutput& out) {
+    LineReader reader(source, begin, end);
+    LocalTimeConverter converter;
+    out.records.reserve(reserve);
+    std::string_view line;
+    int thinning = 0;
+    int64_t previous = 0;
+    while (reader.Next(line)) {
+        if (p.sparse) {
+            if (thinning < 7) {
+                ++thinning;
+                continue;
+            }
+            thinning = 0;
+        }
+        int64_t t;
+        if (!ParseTimeStamp(line, t, converter)) continue;
+        if (t < p.start) continue;
+        if (t > p.end) {
+            out.stopped = true;
+            break;
+        }
+        if (out.hasData) {
+            const size_t before = out.records.size();
+            if (MarkGap(p, previous, t, out.records) && out.firstFiller == kNoFiller) {
+                out.firstFiller = before;
+            }
+        } else {
+            out.hasData = true;
+            out.firstDataTime = t;
+        }
+        SampleRecord r;
+        FillValues(p, line, out.firstFiller != kNoFiller, r);
+        r.time = t;
+        out.records.push_back(r);
+        previous = t;
+    }
+    out.lastDataTime = previous;
+    out.error = reader.Error();
+}
+
+// Offset of the first line after the header lines; UINT64_MAX when the file has no more.
+uint64_t DataStart(ByteSource& source, int headerLines, int& error) {
+    LineReader reader(source);
+    std::string_view line;
+    for (int i = 0; i < headerLines; ++i) {
+        if (!reader.Next(line)) {
+            error = reader.Error();
+            return UINT64_MAX;
+        }
+    }
+    return reader.Position();
+}
+
+}  // namespace
+
+EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                          int64_t end, SampleArray& samples, EvaluationOptions options) {
+    samples.clear();
+    EvaluationStatus status;
+    Params p;
+    p.start = start;
+    p.end = end;
+    p.threeCurve = layoutFlag == kThreeCurveLayout;
+    p.sparse = end - start > kSparseWindowSeconds;
+    p.gapThreshold = p.sparse ? 9 : 2;
+    p.fillerStep = p.sparse ? 7 : 1;
+
+    int error = 0;
+    const uint64_t dataStart = DataStart(source, headerLines, error);
+    if (error != 0) return {false, error, false};
+    if (dataStart == UINT64_MAX) return status;
+    const long long size = source.Size();
+    const uint64_t dataEnd = size >= 0 ? static_cast<uint64_t>(size) : UINT64_MAX;
+
+    // Split the lines into parts for parallel workers. Thinned windows depend on each line's
+    // number and stay sequential.
+    const int parts = p.sparse || dataEnd == UINT64_MAX || dataEnd <= dataStart
+                          ? 1
+                          : ChooseParts(dataEnd - dataStart, options.threads);
+    const std::vector<uint64_t> bounds =
+        SplitAtLines(source, dataStart, dataEnd == UINT64_MAX ? dataStart : dataEnd, parts, error);
+    if (error != 0) return {false, error, false};
+
+    // Room for every record of the window without growing: lines are rarely shorter than 40
+    // bytes, and a window has at most one record per second (plus the end padding). Part 0's
+    // array becomes the result, so it gets room for everything.
+    const uint64_t totalBytes = dataEnd == UINT64_MAX ? 1 << 20 : dataEnd - dataStart;
+    const uint64_t windowRecords = static_cast<uint64_t>(std::max<int64_t>(end - start, 0)) + 16;
+    auto reserveFor = [&](uint64_t bytes) {
+        return static_cast<size_t>(std::min<uint64_t>(bytes / 40 + 16, windowRecords));
+    };
+    std::vector<ChunkOutput> outputs(static_cast<size_t>(parts));
+    RunParts(parts, [&](int i) {
+        const uint64_t partEnd = bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
+        RunChunk(source, bounds[i], bounds[i + 1], p,
+                 reserveFor(i == 0 ? totalBytes : partEnd - bounds[i]), outputs[static_cast<size_t>(i)]);
+    });
+
+    // Join the stretches in order: fillers across each boundary, and the values 3 to 5 of the
+    // three-curve layout, which turn from -1.0 to 0.0 after the run's first filler.
+    samples = std::move(outputs[0].records);
+    bool fillerSeen = outputs[0].firstFiller != kNoFiller;
+    bool hasData = outputs[0].hasData;
+    int64_t previous = outputs[0].lastDataTime;
+    bool stopped = outputs[0].stopped;
+    for (auto& o : outputs) {
+        if (o.error != 0) return {false, o.error, false};
+        if (&o == &outputs[0]) continue;
+        if (stopped) break;
+        if (o.hasData) {
+            if (hasData && MarkGap(p, previous, o.firstDataTime, samples)) fillerSeen = true;
+            if (p.threeCurve && fillerSeen) {
+                const size_t until = std::min(o.firstFiller, o.records.size());
+                for (size_t i = 0; i < until; ++i) {
+                    o.records[i].value[3] = o.records[i].value[4] = o.records[i].value[5] = 0.0;
+                }
+            }
+            samples.insert(samples.end(), o.records.begin(), o.records.end());
+            SampleArray().swap(o.records);
+            fillerSeen = fillerSeen || o.firstFiller != kNoFiller;
+            hasData = true;
+            previous = o.lastDataTime;
+        }
+        stopped = o.stopped;
+    }
+
+    // Pad the end with copies of the last sample up to 4 seconds before the end, when the window
+    // ended before the file did.
+    if (stopped && hasData && end - previous > 4) {
+        SampleRecord last = samples.back();
+        while (end - previous > 4) {
+            ++previous;
+            last.time = previous;
+            samples.push_back(last);
+        }
+    }
+    status.stoppedAfterEnd = stopped;
+    return status;
+}
+
+}  // namespace kws::rec

@@ -1,0 +1,43 @@
+// Evaluation of a time window of a recording into one SampleRecord per second.
+#pragma once
+
+#include <cstdint>
+
+#include "recording/LineReader.h"
+#include "recording/Recording.h"
+#include "recording/SampleRecord.h"
+
+namespace kws::rec {
+
+// Windows longer than this (250 days) are thinned: only every 8th line after the header counts.
+inline constexpr int64_t kSparseWindowSeconds = 21600000;
+
+enum class WindowCheck {
+    kOk,
+    kEndBeforeStart,    // message 106
+    kOutsideRecording,  // message 105
+};
+
+// The checks of "Auswertung": the chosen end must not lie before the chosen start, and the
+// chosen window must lie inside the recording (equal times pass).
+WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordingStart,
+                        int64_t recordingEnd);
+
+struct EvaluationStatus {
+    bool ok = true;      // false: a read error ended the evaluation
+    int errnoValue = 0;
+    bool stoppedAfterEnd = false;  // a line after the window's end was seen
+};
+
+struct EvaluationOptions {
+    // Worker threads for windows that are not thinned; 0 picks by the machine and the data size.
+    int threads = 0;
+};
+
+// Empties `samples`, then appends one record per data line inside [start, end] (both inclusive)
+// of the recording's lines after its header, with gap fillers (all values 0.0) and the end
+// padding. `layoutFlag` picks the values: 1 three-curve, 0 six-curve.
+EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                          int64_t end, SampleArray& samples, EvaluationOptions options = {});
+
+}  // namespace kws::rec

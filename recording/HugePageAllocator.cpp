@@ -1,0 +1,39 @@
+#include "recording/HugePageAllocator.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+
+namespace kws::rec {
+
+namespace {
+constexpr size_t kLargeBlock = 2u << 20;
+}
+
+void* AllocateLarge(size_t bytes) {
+    if (bytes < kLargeBlock) return ::operator new(bytes);
+    // Map 2 MiB more than needed and trim both ends, so the block starts on a huge-page boundary.
+    const size_t mapped = bytes + kLargeBlock;
+    void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kLargeBlock - 1) & ~(uintptr_t{kLargeBlock} - 1);
+    if (aligned > start) ::munmap(raw, aligned - start);
+    const uintptr_t tail = aligned + ((bytes + 4095) & ~size_t{4095});
+    if (start + mapped > tail) ::munmap(reinterpret_cast<void*>(tail), start + mapped - tail);
+    void* p = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void FreeLarge(void* p, size_t bytes) {
+    if (p == nullptr) return;
+    if (bytes < kLargeBlock) {
+        ::operator delete(p);
+    } else {
+        ::munmap(p, bytes);
+    }
+}
+
+}  // namespace kws::rec

@@ -1,0 +1,43 @@
+// The four operations on one line of a recording. They touch nothing but the line (and the
+// local-time calendar for ParseTimeStamp).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "recording/LocalTime.h"
+
+namespace kws::rec {
+
+// Data lines start with two digits followed by '.', '/' or ':' in the third position, or have
+// one of these in the sixth position.
+bool IsDataLine(std::string_view line);
+
+// Counts the tabs of the line, its last character excepted: 13 tabs set the flag to 1
+// (three-curve layout), 14 tabs to 0 (six-curve layout); other counts give false and leave the
+// flag alone. An empty line gives true and leaves the flag alone.
+bool CheckColumnCount(std::string_view line, int& layoutFlag);
+
+// Reads "DD.MM.YY<TAB>HH:MM:SS<TAB>..." (any of '.', '/', ':', TAB ends a number) into local
+// time. On false `out` is unchanged. Fields that are missing keep their defaults
+// (1 January 2000, 01:01:00).
+bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter);
+// Same, with a converter private to the calling thread.
+bool ParseTimeStamp(std::string_view line, int64_t& out);
+
+// Value of value column `column` (0 = the first field after the time) times 0.1. A column that
+// is missing or empty reads as -25.0; a field without a number at its start reads as 0.0.
+double GetColumnValue(std::string_view line, int column);
+
+// The decimal number at the start of `text` (white space skipped, optional sign, digits,
+// optional '.' and fraction, optional exponent); 0.0 without a number. Not scaled.
+double ParseDecimal(std::string_view text);
+
+// The value a column field stands for: ParseDecimal(field) * 0.1, and -25.0 for an empty field.
+double FieldValue(std::string_view field);
+
+// Splits off the fields of a line at its tabs: fields[i] receives field i (0 = date, 1 = time,
+// 2 = value column 0, ...), up to `maxFields`. Returns the number of fields found.
+int SplitFields(std::string_view line, std::string_view* fields, int maxFields);
+
+}  // namespace kws::rec

@@ -1,0 +1,169 @@
+// The headless command line, run as a real process on generated recordings.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "bench/RecordingGenerator.h"
+#include "recording/Evaluation.h"
+#include "recording/Recording.h"
+#include "recording/SampleExport.h"
+#include "tests/recording/TestSupport.h"
+
+using kws::test::TempFile;
+
+namespace {
+
+struct Result {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// Runs kwsekunde with the given arguments (already quoted for the shell).
+Result RunProgram(const std::string& arguments) {
+    const std::string program = std::string(KWS_BINARY_DIR) + "/bin/kwsekunde";
+    char errPath[] = "/tmp/kws_err_XXXXXX";
+    const int fd = mkstemp(errPath);
+    close(fd);
+    const std::string command = "TZ=Europe/Berlin '" + program + "' " + arguments + " 2>" + errPath;
+    FILE* p = popen(command.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int status = pclose(p);
+    std::ifstream e(errPath);
+    std::stringstream err;
+    err << e.rdbuf();
+    std::remove(errPath);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+}
+
+std::map<std::string, std::string> KeyValues(const std::string& text) {
+    std::map<std::string, std::string> m;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) m[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return m;
+}
+
+std::string Generated(int layout, int64_t seconds) {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    kws::bench::GeneratorOptions o;
+    o.layoutFlag = layout;
+    o.seconds = seconds;
+    o.startTime = kws::bench::LocalEpoch(2009, 3, 28, 22, 0, 0);
+    return kws::bench::GenerateRecording(o);
+}
+
+}  // namespace
+
+TEST(CommandLine, ParsesOptionsAndRefusesNonsense) {
+    using namespace kws::app;
+    Options o;
+    std::string error;
+    ASSERT_TRUE(ParseArguments({"kwsekunde", "--evaluate", "f.txt", "--from", "01/02/2009 10:00:00",
+                                "--samples", "x.tsv", "--language", "3"},
+                               o, error));
+    EXPECT_EQ(o.mode, Mode::kEvaluate);
+    EXPECT_EQ(o.file, "f.txt");
+    EXPECT_EQ(*o.from, "01/02/2009 10:00:00");
+    EXPECT_EQ(*o.language, 3);
+    Options g;
+    ASSERT_TRUE(ParseArguments({"kwsekunde", "rec.txt"}, g, error));
+    EXPECT_EQ(g.mode, Mode::kGui);
+    EXPECT_EQ(g.file, "rec.txt");
+    Options bad;
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--info"}, bad, error));
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--info", "a", "--evaluate"}, bad, error));
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--samples", "x", "a.txt"}, bad, error));
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--bogus"}, bad, error));
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--language", "de"}, bad, error));
+}
+
+TEST(CommandLine, InfoPrintsTheFactsOfBothLayouts) {
+    for (int layout : {0, 1}) {
+        TempFile file(Generated(layout, 3 * 3600), layout ? "three.txt" : "six.txt");
+        const Result r = RunProgram("--info '" + file.Path() + "'");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        auto kv = KeyValues(r.out);
+        EXPECT_EQ(kv.size(), 8u);
+        EXPECT_EQ(kv["file"], layout ? "three.txt" : "six.txt");
+        EXPECT_EQ(kv["header_lines"], "2");
+        EXPECT_EQ(kv["layout"], layout ? "three-curve" : "six-curve");
+        EXPECT_EQ(kv["layout_flag"], std::to_string(layout));
+        EXPECT_EQ(kv["start"], "28/03/2009 22:00:01");
+        EXPECT_EQ(kv["end"], "29/03/2009 00:59:59");
+        kws::test::ScopedTimeZone zone("Europe/Berlin");
+        EXPECT_EQ(kv["start_epoch"], std::to_string(kws::bench::LocalEpoch(2009, 3, 28, 22, 0, 1)));
+    }
+}
+
+TEST(CommandLine, EvaluateWritesTheSamplesOfTheWindow) {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    TempFile file(Generated(0, 3 * 3600));
+    const std::string tsv = file.Dir() + "/out.tsv";
+    const Result r = RunProgram("--evaluate '" + file.Path() + "' --from '28/03/2009 23:00:00' --to " +
+                         "'29/03/2009 00:30:00' --samples '" + tsv + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("from=28/03/2009 23:00:00 to=29/03/2009 00:30:00 layout=six-curve"),
+              std::string::npos);
+
+    // The same evaluation in this process gives the same lines.
+    kws::rec::Recording recording;
+    ASSERT_TRUE(recording.Open(file.Path()).Ok());
+    kws::rec::SampleArray samples;
+    const auto& f = recording.Facts();
+    kws::rec::Evaluate(recording.Source(), f.headerLines, f.layoutFlag,
+                       kws::bench::LocalEpoch(2009, 3, 28, 23, 0, 0),
+                       kws::bench::LocalEpoch(2009, 3, 29, 0, 30, 0), samples);
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* mem = open_memstream(&data, &size);
+    kws::rec::WriteSamplesTsv(mem, samples);
+    fclose(mem);
+    std::ifstream in(tsv);
+    std::stringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), std::string(data, size));
+    free(data);
+    EXPECT_NE(r.out.find("samples=" + std::to_string(samples.size())), std::string::npos);
+    std::remove(tsv.c_str());
+}
+
+TEST(CommandLine, ExitCodesAndMessages) {
+    TempFile file(Generated(1, 600));
+    Result r = RunProgram("--info /tmp/kws-no-such-file.txt");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Es war nicht möglich, Datei kws-no-such-file.txt zu öffnen, error = 2"),
+              std::string::npos);
+    TempFile notRecording("a,b,c\n1,2,3\n", "list.csv");
+    r = RunProgram("--evaluate '" + notRecording.Path() + "'");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2"),
+              std::string::npos);
+    r = RunProgram("--evaluate '" + file.Path() + "' --from '01/01/2001 00:00:00'");
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_NE(r.err.find("Das eingegebene Datum ist falsch."), std::string::npos);
+    r = RunProgram("--evaluate '" + file.Path() + "' --from '28/03/2009 22:05:00' --to '28/03/2009 22:01:00'");
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_NE(r.err.find("Das Enddatum ist kleiner als das Anfangdatum."), std::string::npos);
+    EXPECT_EQ(RunProgram("--evaluate").exitCode, 2);
+    EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --from yesterday").exitCode, 2);
+    EXPECT_EQ(RunProgram("--frobnicate").exitCode, 2);
+    EXPECT_EQ(RunProgram("--help").exitCode, 0);
+    r = RunProgram("--version");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("kwsekunde ", 0), 0u);
+    EXPECT_EQ(RunProgram("--info '" + file.Dir() + "'").exitCode, 1);
+}

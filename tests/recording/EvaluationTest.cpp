@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/RecordingGenerator.h"
+#include "recording/Evaluation.h"
+#include "recording/LineOps.h"
+#include "recording/Recording.h"
+#include "tests/recording/TestSupport.h"
+
+using namespace kws::rec;
+using kws::test::MkTime;
+using kws::test::ScopedTimeZone;
+using kws::test::TempFile;
+
+namespace {
+
+// The evaluation loop written plainly, line by line with the four line operations, as the
+// reference the fast evaluation must match record for record.
+SampleArray ReferenceEvaluate(const std::string& text, int headerLines, int layout, int64_t start,
+                              int64_t end) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    SampleArray out;
+    SampleRecord tmpl;
+    for (double& v : tmpl.value) v = -1.0;
+    int64_t previous = MkTime(1970, 1, 1, 1, 0, 0);
+    bool first = true, leftAfterEnd = false;
+    const bool sparse = end - start > 21600000;
+    const int64_t threshold = sparse ? 9 : 2;
+    int thinning = 0;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        if (static_cast<int>(n) < headerLines) continue;
+        if (sparse && thinning < 7) {
+            ++thinning;
+            continue;
+        }
+        thinning = 0;
+        const std::string& line = lines[n];
+        int64_t current;
+        if (!ParseTimeStamp(line, current)) continue;
+        if (current < start) continue;
+        if (current > end) {
+            leftAfterEnd = true;
+            break;
+        }
+        if (!first && current - previous > threshold) {
+            if (layout == 1) {
+                do {
+                    previous += sparse ? 7 : 1;
+                    for (double& v : tmpl.value) v = 0.0;
+                    tmpl.time = previous;
+                    out.push_back(tmpl);
+                } while (current - previous > threshold);
+            } else {
+                previous = current - 1;
+                for (double& v : tmpl.value) v = 0.0;
+                tmpl.time = previous;
+                out.push_back(tmpl);
+            }
+        }
+        if (layout == 1) {
+            tmpl.value[0] = GetColumnValue(line, 0);
+            tmpl.value[1] = GetColumnValue(line, 9) * 0.25 * 3.0;
+            tmpl.value[2] = GetColumnValue(line, 10);
+        } else {
+            tmpl.value[0] = GetColumnValue(line, 0);
+            tmpl.value[1] = GetColumnValue(line, 3);
+            tmpl.value[2] = GetColumnValue(line, 1);
+            tmpl.value[3] = GetColumnValue(line, 4);
+            tmpl.value[4] = GetColumnValue(line, 5) * 30.0 * (1.0 / 35.0);
+            tmpl.value[5] = GetColumnValue(line, 6) + 100.0;
+        }
+        tmpl.time = current;
+        out.push_back(tmpl);
+        first = false;
+        previous = current;
+    }
+    if (leftAfterEnd && !first && end - previous > 4) {
+        while (end - previous > 4) {
+            ++previous;
+            tmpl.time = previous;
+            out.push_back(tmpl);
+        }
+    }
+    return out;
+}
+
+void ExpectSame(const SampleArray& got, const SampleArray& want, const std::string& what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(got[i].time, want[i].time) << what << " record " << i;
+        for (int k = 0; k < 6; ++k) ASSERT_EQ(got[i].value[k], want[i].value[k]) << what << " record " << i << " value " << k;
+    }
+}
+
+SampleArray EvaluateText(const std::string& text, int header, int layout, int64_t start,
+                         int64_t end, int threads = 0) {
+    MemorySource source(text);
+    SampleArray samples;
+    EvaluationOptions options;
+    options.threads = threads;
+    EXPECT_TRUE(Evaluate(source, header, layout, start, end, samples, options).ok);
+    return samples;
+}
+
+std::string Line(int h, int m, int s, const std::vector<int>& columns) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "03.06.08\t%02d:%02d:%02d", h, m, s);
+    std::string line = buf;
+    for (int c : columns) line += "\t" + std::to_string(c);
+    return line + "\n";
+}
+
+std::vector<int> ThreeColumns(int first) {
+    std::vector<int> c(12);
+    for (int i = 0; i < 12; ++i) c[i] = first + i;
+    return c;
+}
+
+}  // namespace
+
+TEST(CheckWindow, EndBeforeStartWinsOverOutside) {
+    EXPECT_EQ(CheckWindow(10, 20, 10, 20), WindowCheck::kOk);
+    EXPECT_EQ(CheckWindow(15, 15, 10, 20), WindowCheck::kOk);
+    EXPECT_EQ(CheckWindow(20, 10, 10, 20), WindowCheck::kEndBeforeStart);
+    EXPECT_EQ(CheckWindow(5, 4, 10, 20), WindowCheck::kEndBeforeStart);
+    EXPECT_EQ(CheckWindow(9, 20, 10, 20), WindowCheck::kOutsideRecording);
+    EXPECT_EQ(CheckWindow(10, 21, 10, 20), WindowCheck::kOutsideRecording);
+}
+
+TEST(Evaluate, GapFillersOfBothLayouts) {
+    ScopedTimeZone zone("Europe/Berlin");
+    const std::string three = Line(10, 0, 0, ThreeColumns(1)) + Line(10, 0, 5, ThreeColumns(2)) +
+                              Line(10, 0, 7, ThreeColumns(3));
+    const int64_t t0 = MkTime(2008, 6, 3, 10, 0, 0);
+    // Sample, fillers at :01 :02 :03, sample at :05; :07 follows by 2 s and gets no filler.
+    SampleArray s = EvaluateText(three, 0, 1, t0, t0 + 7);
+    ASSERT_EQ(s.size(), 6u);
+    EXPECT_EQ(s[1].time, t0 + 1);
+    EXPECT_EQ(s[3].time, t0 + 3);
+    EXPECT_EQ(s[5].time, t0 + 7);
+    for (double v : s[2].value) EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(s[0].value[3], -1.0);  // before the first filler the unused values read -1
+    EXPECT_EQ(s[4].value[3], 0.0);   // after it 0
+
+    std::vector<int> six(13, 7);
+    const std::string sixText = Line(10, 0, 0, six) + Line(10, 0, 5, six);
+    s = EvaluateText(sixText, 0, 0, t0, t0 + 5);
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[1].time, t0 + 4);
+    for (double v : s[1].value) EXPECT_EQ(v, 0.0);
+}
+
+TEST(Evaluate, ValueConversionsPaddingAndEmptyWindows) {
+    ScopedTimeZone zone("Europe/Berlin");
+    const int64_t t0 = MkTime(2008, 6, 3, 10, 0, 0);
+    std::vector<int> three = ThreeColumns(0);
+    three[9] = 1000;
+    SampleArray s = EvaluateText(Line(10, 0, 0, three), 0, 1, t0, t0);
+    ASSERT_EQ(s.size(), 1u);  // a window of one second holding one line
+    EXPECT_EQ(s[0].value[1], 75.0);
+    std::vector<int> six(13, 0);
+    six[5] = 350;
+    six[6] = 10;
+    s = EvaluateText(Line(10, 0, 0, six), 0, 0, t0, t0);
+    EXPECT_EQ(s[0].value[4], 30.0);
+    EXPECT_EQ(s[0].value[5], 101.0);
+
+    // End 10 s before the next line after a gap, last sample 8 s before the end: padded with
+    // copies up to 4 seconds before the end.
+    const std::string gap = Line(10, 0, 0, six) + Line(10, 0, 1, six) + Line(10, 0, 19, six);
+    s = EvaluateText(gap, 0, 0, t0, t0 + 9);
+    ASSERT_EQ(s.size(), 2u + 4u);
+    EXPECT_EQ(s.back().time, t0 + 5);
+    EXPECT_EQ(s.back().value[4], s[1].value[4]);
+    // A window that ends at the last line of the file is not padded.
+    s = EvaluateText(Line(10, 0, 0, six) + Line(10, 0, 1, six), 0, 0, t0, t0 + 100);
+    EXPECT_EQ(s.size(), 2u);
+    // A window without data lines gives no samples.
+    s = EvaluateText(gap, 0, 0, t0 + 2, t0 + 18);
+    EXPECT_TRUE(s.empty());
+}
+
+TEST(Evaluate, MatchesTheReferenceOnGeneratedRecordings) {
+    ScopedTimeZone zone("Europe/Berlin");
+    std::mt19937 random(17);
+    for (int layout : {0, 1}) {
+        kws::bench::GeneratorOptions o;
+        o.layoutFlag = layout;
+        o.seconds = 4 * 3600;
+        o.gaps = 5;
+        o.headerLines = 2;
+        o.seed = static_cast<uint32_t>(layout + 3);
+        o.startTime = MkTime(2009, 10, 25, 0, 30, 0);  // crosses the autumn change
+        std::string text = kws::bench::GenerateRecording(o);
+        // Some adversarial lines: empty fields, text, decimals, a stray header, CR LF.
+        text.insert(text.find("03:10:00"), "");
+        size_t at = text.size() / 3;
+        at = text.find('\n', at) + 1;
+        text.insert(at, "Zwischenzeile ohne Datum\n25.10.09\t02:15:00\t\t\tabc\t1.5e1\r\n");
+        for (int round = 0; round < 12; ++round) {
+            const int64_t a = o.startTime + static_cast<int64_t>(random() % o.seconds) - 60;
+            const int64_t b = a + static_cast<int64_t>(random() % o.seconds);
+            const SampleArray want = ReferenceEvaluate(text, 2, layout, a, b);
+            for (int threads : {1, 3}) {
+                ExpectSame(EvaluateText(text, 2, layout, a, b, threads), want,
+                           "layout " + std::to_string(layout) + " threads " + std::to_string(threads));
+            }
+        }
+        // A window longer than 250 days thins to every 8th line.
+        const int64_t a = o.startTime - 200 * 86400, b = o.startTime + 100 * 86400;
+        ExpectSame(EvaluateText(text, 2, layout, a, b), ReferenceEvaluate(text, 2, layout, a, b),
+                   "sparse");
+    }
+}
+
+TEST(Evaluate, ThinnedWindowsMarkOnlyRealGaps) {
+    ScopedTimeZone zone("Europe/Berlin");
+    for (int layout : {0, 1}) {
+        kws::bench::GeneratorOptions o;
+        o.layoutFlag = layout;
+        o.seconds = 3 * 3600;
+        o.gaps = 2;
+        o.startTime = MkTime(2009, 6, 1, 0, 0, 0);
+        const std::string text = kws::bench::GenerateRecording(o);
+        const int64_t a = o.startTime - 200 * 86400, b = o.startTime + 100 * 86400;
+        const SampleArray sparse = EvaluateText(text, 2, layout, a, b);
+        size_t fillers = 0;
+        for (const auto& r : sparse) fillers += r.value[0] == 0.0;
+        // Every 8th line is looked at, 8 seconds apart: only the two real gaps get fillers.
+        EXPECT_GT(sparse.size(), 1300u);
+        EXPECT_GT(fillers, 0u);
+        EXPECT_LT(fillers, 100u);
+    }
+}
+
+TEST(Evaluate, LargeRecordingsSplitAcrossThreadsGiveTheSameSamples) {
+    ScopedTimeZone zone("Europe/Berlin");
+    kws::bench::GeneratorOptions o;
+    o.layoutFlag = 1;
+    o.seconds = 2 * 86400;  // about 12 MB: split into parts
+    o.gaps = 40;
+    o.startTime = MkTime(2009, 3, 28, 12, 0, 0);
+    const std::string text = kws::bench::GenerateRecording(o);
+    const int64_t a = o.startTime + 100, b = o.startTime + o.seconds - 5000;
+    const SampleArray one = EvaluateText(text, 2, 1, a, b, 1);
+    ExpectSame(EvaluateText(text, 2, 1, a, b, 2), one, "2 threads");
+    ExpectSame(EvaluateText(text, 2, 1, a, b, 8), one, "8 threads");
+    ExpectSame(one, ReferenceEvaluate(text, 2, 1, a, b), "reference");
+}
+
+TEST(Evaluate, AFileThatShrinksAfterOpeningEndsEarlier) {
+    ScopedTimeZone zone("Europe/Berlin");
+    kws::bench::GeneratorOptions o;
+    o.seconds = 600;
+    o.startTime = MkTime(2009, 3, 2, 12, 0, 0);
+    TempFile file(kws::bench::GenerateRecording(o));
+    Recording recording;
+    ASSERT_TRUE(recording.Open(file.Path()).Ok());
+    ASSERT_EQ(truncate(file.Path().c_str(), 5000), 0);
+    SampleArray samples;
+    const RecordingFacts& f = recording.Facts();
+    EXPECT_TRUE(Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
+                         samples).ok);
+    EXPECT_GT(samples.size(), 10u);
+    EXPECT_LT(samples.size(), 100u);
+    ASSERT_EQ(truncate(file.Path().c_str(), 0), 0);
+    EXPECT_TRUE(Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
+                         samples).ok);
+    EXPECT_TRUE(samples.empty());
+}
