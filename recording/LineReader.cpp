@@ -79,7 +79,7 @@ bool LineReader::Fill() {
     }
     if (capacity_ - fill_ < kBlockSize / 2) {
         const size_t wanted = capacity_ == 0 ? kBlockSize : capacity_ * 2;
-        auto bigger = std::make_unique<char[]>(wanted);
+        std::unique_ptr<char[]> bigger(new char[wanted]);  // no need to zero it
         if (fill_ > 0) std::memcpy(bigger.get(), buffer_.get(), fill_);
         buffer_ = std::move(bigger);
         capacity_ = wanted;

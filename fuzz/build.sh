@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
+# into fuzz/out/. Run one with, for example:
+#   fuzz/out/fuzz_bmp -max_total_time=600 /tmp/corpus-bmp tests/fuzz-seeds/bmp
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=fuzz/out
+mkdir -p "$out"
+flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I."
+qt="$(pkg-config --cflags --libs Qt6Gui exiv2) -lgif"
+clang++ $flags fuzz/fuzz_recording.cpp recording/*.cpp -lpthread -o "$out/fuzz_recording" &
+image_sources="image/ObjImage.cpp image/ImageHandle.cpp image/ImageHandleBmp.cpp image/ImageHandleTga.cpp image/ImageHandleQt.cpp image/GifWriter.cpp image/ExifTags.cpp"
+for target in bmp tga transfer; do
+    clang++ $flags -fPIC fuzz/fuzz_$target.cpp $image_sources $qt -o "$out/fuzz_$target" &
+done
+wait
+echo "built: $(ls "$out" | tr '\n' ' ')"
