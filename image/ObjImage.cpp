@@ -57,8 +57,8 @@ namespace {
 
 bool SizeAllowed(int width, int height, int bits) {
     if (width <= 0 || height <= 0 || !FCObjImage::IsValidDepth(bits)) return false;
-    const uint64_t bytes = static_cast<uint64_t>(FCObjImage::Stride(width, bits)) * static_cast<uint64_t>(height);
-    return bytes <= FCObjImage::kMaxPixelBytes;
+    const uint64_t stride = FCObjImage::Stride(width, bits);
+    return stride <= FCObjImage::kMaxPixelBytes && stride * static_cast<uint64_t>(height) <= FCObjImage::kMaxPixelBytes;
 }
 
 }  // namespace

@@ -70,8 +70,9 @@ public:
     static bool IsValidDepth(int bits) {
         return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     }
-    static uint32_t Stride(int width, int bits) {
-        return static_cast<uint32_t>(((static_cast<uint64_t>(width) * bits + 31) / 32) * 4);
+    // Bytes per row, padded to 4; computed in 64 bits so that no width can wrap it around.
+    static uint64_t Stride(int width, int bits) {
+        return ((static_cast<uint64_t>(width < 0 ? 0 : width) * static_cast<uint64_t>(bits < 0 ? 0 : bits) + 31) / 32) * 4;
     }
 
     // A new blank image (pixels zero, gray-ramp palette for 8 bits or less). False, with the
@@ -107,7 +108,7 @@ public:
     int Width() const { return header_.width; }
     int Height() const { return header_.height; }
     int ColorBits() const { return header_.bitCount; }
-    uint32_t Pitch() const { return Stride(header_.width, header_.bitCount); }
+    size_t Pitch() const { return static_cast<size_t>(Stride(header_.width, header_.bitCount)); }
     size_t PixelBytes() const { return static_cast<size_t>(Pitch()) * static_cast<size_t>(header_.height); }
     uint8_t* GetMemStart() const { return pixels_.get(); }
     // Row `y` counted from the top of the picture.

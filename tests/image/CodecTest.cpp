@@ -290,6 +290,12 @@ TEST(Codecs, BadInputIsRefusedWithoutHarm) {
     lie[26] = 1;
     lie[28] = 24;
     EXPECT_FALSE(LoadBytes(bmp, lie));
+    // Found by fuzzing: a width of 0x4000000D at 32 bits once wrapped the row size around.
+    std::vector<uint8_t> wide;
+    ASSERT_TRUE(ReadWholeFile(std::string(KWS_SOURCE_DIR) + "/tests/fuzz-seeds/bmp/regression-wide-row.bmp", wide));
+    EXPECT_FALSE(LoadBytes(bmp, wide));
+    FCObjImage tooWide;
+    EXPECT_FALSE(tooWide.CreateBlank(1 << 30, 1, 32));
     // The same for a TGA, uncompressed and run-length coded.
     std::vector<uint8_t> tgaLie(40, 0);
     tgaLie[2] = 2;

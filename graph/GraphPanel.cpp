@@ -1,0 +1,331 @@
+#include "graph/GraphPanel.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cmath>
+
+#include "graph/CurveRenderer.h"
+#include "graph/GraphNotification.h"
+#include "graph/GraphWnd.h"
+#include "graph/Ruler.h"
+#include "graph/ZoomTracker.h"
+
+CGraphPanel::CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidget* parent)
+    : QWidget(parent), verticalRuler_(verticalRuler), horizontalRuler_(horizontalRuler) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    tracker_ = new ZoomTracker(QRect(10, 10, 40, 40));
+    if (horizontalRuler_ != nullptr) horizontalRuler_->SetPanel(this);
+}
+
+CGraphPanel::~CGraphPanel() { delete tracker_; }
+
+CGraphWnd* CGraphPanel::GraphWindow() const { return FindGraphWnd(parentWidget()); }
+
+const CGraphProps* CGraphPanel::SeriesZero() const {
+    CGraphWnd* graph = GraphWindow();
+    return graph != nullptr ? graph->GetSeries(0) : nullptr;
+}
+
+int CGraphPanel::MarkerHalfSize() const {
+    return static_cast<int>(logicalDpiY() * scale_ * 0.02857142857142857);
+}
+
+void CGraphPanel::GetRanges(double& x0, double& x1, double& y0, double& y1) const {
+    if (!HasMaps()) {
+        x0 = 0.0;
+        x1 = 10.0;
+        y0 = 0.0;
+        y1 = 10.0;
+        return;
+    }
+    x0 = xMap_->WorldStart();
+    x1 = xMap_->WorldEnd();
+    y0 = yMap_->WorldStart();
+    y1 = yMap_->WorldEnd();
+}
+
+void CGraphPanel::RebuildMaps() {
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    const double w = std::round(width() * scale_), h = std::round(height() * scale_);
+    xMap_.emplace(0.0, w, x0, x1);
+    yMap_.emplace(h, 0.0, y0, y1);
+}
+
+void CGraphPanel::SetRanges(double x0, double x1, double y0, double y1, bool redraw) {
+    // A range end that is not a number would make every pixel meaningless.
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) return;
+    SetRangesInternal(x0, x1, y0, y1, redraw);
+}
+
+void CGraphPanel::SetRangesInternal(double x0, double x1, double y0, double y1, bool redraw) {
+    // Time stamps of series 0 at both x ends, for the time ruler.
+    int64_t t0 = NullTimeStamp(), t1 = NullTimeStamp();
+    if (const CGraphProps* s = SeriesZero()) {
+        const int n = s->GetCount();
+        if (x0 >= 0 && x0 < n) t0 = s->GetPoint(static_cast<int>(x0)).time;
+        if (x1 >= 0 && x1 < n) t1 = s->GetPoint(static_cast<int>(x1)).time;
+    }
+    if (HasMaps()) {
+        double a, b, c, d;
+        GetRanges(a, b, c, d);
+        if (a == x0 && b == x1 && c == y0 && d == y1) return;
+    }
+    const double w = std::round(width() * scale_), h = std::round(height() * scale_);
+    xMap_.emplace(0.0, w, x0, x1);
+    yMap_.emplace(h, 0.0, y0, y1);
+    if (verticalRuler_ != nullptr) verticalRuler_->SetRange(y0, y1, redraw);
+    if (horizontalRuler_ != nullptr) {
+        horizontalRuler_->SetTimeRange(x0, x1, redraw, t0, t1);
+        if (redraw) horizontalRuler_->repaint();
+    }
+    if (redraw) Render();
+}
+
+int CGraphPanel::SetModeFlags(int flags, bool redraw) {
+    const int previous = modeFlags_;
+    if (flags != modeFlags_) {
+        modeFlags_ = flags;
+        if (redraw) Render();
+    }
+    return previous;
+}
+
+int CGraphPanel::ToggleModeFlag(int bit, bool redraw) {
+    return SetModeFlags((modeFlags_ & bit) ? (modeFlags_ & ~bit) : (modeFlags_ | bit), redraw);
+}
+
+void CGraphPanel::Render(const QRect& rect) {
+    valid_ = false;
+    if (rect.isNull()) {
+        update();
+    } else {
+        update(rect);
+    }
+}
+
+const QImage& CGraphPanel::BackBuffer() {
+    if (!valid_) RenderBuffer();
+    return backBuffer_;
+}
+
+void CGraphPanel::RenderBuffer() {
+    if (backBuffer_.isNull()) return;
+    DrawContents(backBuffer_, QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
+    valid_ = true;
+}
+
+void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
+    image.setDevicePixelRatio(1.0);
+    {
+        QPainter painter(&image);
+        painter.fillRect(rect, ToQColor(background_));
+    }
+    image.setDevicePixelRatio(scale_);
+    CGraphWnd* graph = GraphWindow();
+    if (!HasMaps() || graph == nullptr) return;
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    const int left = rect.left(), top = rect.top();
+    const int right = rect.left() + rect.width(), bottom = rect.top() + rect.height();
+    const LinearMap xLocal(left, right, x0, x1);
+    const LinearMap yLocal(bottom, top, y0, y1);
+    CurveRasterizer raster(image, rect);
+    const SeriesStyle base{0, (modeFlags_ & MarkPoints) != 0, (modeFlags_ & NoLines) != 0, MarkerHalfSize()};
+    int position = 0;
+    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr; s = graph->GetNextSeries(position)) {
+        if (!s->IsShown() || s->GetCount() == 0) continue;
+        SeriesStyle style = base;
+        style.color = ToRgb555(s->GetColor());
+        DrawSeries(raster, *s, xLocal, yLocal, style);
+    }
+    if (modeFlags_ & Grid) {
+        raster.SetColor(ToRgb555(RGB(105, 105, 105)));
+        // As many grid lines as the rulers have labels for this size.
+        const QRect logical(0, 0, static_cast<int>(rect.width() / scale_), static_cast<int>(rect.height() / scale_));
+        const int nx = horizontalRuler_ != nullptr ? horizontalRuler_->GetLabelCapacity(logical) : 5;
+        const int ny = verticalRuler_ != nullptr ? verticalRuler_->GetLabelCapacity(logical) : 5;
+        const TickSet xt = xLocal.ComputeTicks(nx);
+        for (double p : xt.pixels) {
+            const int64_t x = LinearMap::TruncatePixel(p);
+            raster.DottedLine(x, bottom, x, top);
+        }
+        const TickSet yt = yLocal.ComputeTicks(ny);
+        for (double p : yt.pixels) {
+            const int64_t y = LinearMap::TruncatePixel(p);
+            raster.DottedLine(right, y, left, y);
+        }
+    }
+}
+
+void CGraphPanel::paintEvent(QPaintEvent* event) {
+    if (!valid_) RenderBuffer();
+    pendingUpdate_ = QRect();
+    QPainter painter(this);
+    if (backBuffer_.isNull()) {
+        painter.fillRect(event->rect(), ToQColor(background_));
+        return;
+    }
+    const QRect r = event->rect();
+    painter.drawImage(r, backBuffer_, QRectF(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_));
+    if (zoomRectShown_ || rubberBandActive_) tracker_->Draw(painter, zoomRectShown_);
+}
+
+void CGraphPanel::resizeEvent(QResizeEvent*) {
+    scale_ = devicePixelRatioF();
+    const QSize size(static_cast<int>(std::round(width() * scale_)), static_cast<int>(std::round(height() * scale_)));
+    RebuildMaps();
+    if (backBuffer_.size() != size) {
+        backBuffer_ = size.isEmpty() ? QImage() : QImage(size, QImage::Format_RGB555);
+        if (!backBuffer_.isNull()) backBuffer_.setDevicePixelRatio(scale_);
+        valid_ = false;
+    }
+}
+
+bool CGraphPanel::event(QEvent* e) {
+    if (e->type() == GraphNotifyEvent::kType) {
+        HandleNotification(static_cast<GraphNotifyEvent&>(*e));
+        return true;
+    }
+    if (e->type() == QEvent::ScreenChangeInternal) {
+        QResizeEvent resize(size(), size());
+        resizeEvent(&resize);
+        Render();
+    }
+    return QWidget::event(e);
+}
+
+void CGraphPanel::HandleNotification(GraphNotifyEvent& e) {
+    switch (e.Code()) {
+        case 1: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            OnPointAdded(n->series, n->point, n->redraw != 0);
+            break;
+        }
+        case 2:
+        case 3:
+        case 5:
+        case 6:
+            if (static_cast<const SeriesNotify*>(e.Payload())->redraw) Render();
+            break;
+        case 8: {
+            const auto* n = static_cast<const RangesNotify*>(e.Payload());
+            SetModeFlags(n->flags, n->redraw != 0);
+            SetRanges(n->x0, n->x1, n->y0, n->y1, n->redraw != 0);
+            break;
+        }
+        case 9: {
+            const auto* n = static_cast<const AxisNotify*>(e.Payload());
+            OnAxisTitle(n->axis, n->redraw != 0);
+            break;
+        }
+        case 10: {
+            const int flags = e.Flags();
+            if (flags & kRedrawPanel) Render();
+            if (flags & kRedrawRulers) {
+                if (verticalRuler_ != nullptr) verticalRuler_->repaint();
+                if (horizontalRuler_ != nullptr) horizontalRuler_->repaint();
+            }
+            break;
+        }
+        default: break;
+    }
+}
+
+void CGraphPanel::OnAxisTitle(int axis, bool redraw) {
+    CGraphWnd* graph = GraphWindow();
+    if (graph == nullptr) return;
+    const AxisDescription& d = graph->GetAxis(axis);
+    FRuler* ruler = axis != 0 ? static_cast<FRuler*>(horizontalRuler_) : static_cast<FRuler*>(verticalRuler_);
+    if (ruler == nullptr) return;
+    ruler->SetUnitsAndCaption(d.Units(), d.Caption());
+    if (redraw) ruler->repaint();
+}
+
+void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
+    CGraphWnd* graph = GraphWindow();
+    const CGraphProps* s = graph != nullptr ? graph->GetSeries(seriesIndex) : nullptr;
+    if (s == nullptr || !s->IsShown() || pointIndex < 0 || pointIndex >= s->GetCount()) return;
+    const GraphPoint p = s->GetPoint(pointIndex);
+    if (modeFlags_ & AutoRange) {
+        double x0, x1, y0, y1;
+        GetRanges(x0, x1, y0, y1);
+        bool widened = false;
+        // Widen for finite values only: a NaN or infinity has no place on the axis.
+        if (std::isfinite(p.x)) {
+            if (p.x < x0 && p.x < x1) {
+                (x0 < x1 ? x0 : x1) = p.x;
+                widened = true;
+            } else if (p.x > x0 && p.x > x1) {
+                (x0 > x1 ? x0 : x1) = p.x;
+                widened = true;
+            }
+        }
+        if (std::isfinite(p.y)) {
+            if (p.y < y0 && p.y < y1) {
+                (y0 < y1 ? y0 : y1) = p.y;
+                widened = true;
+            } else if (p.y > y0 && p.y > y1) {
+                (y0 > y1 ? y0 : y1) = p.y + 4.0;
+                widened = true;
+            }
+        }
+        if (widened) {
+            SetRanges(x0, x1, y0, y1, false);
+            if (redraw) Render();
+            return;
+        }
+    }
+    if (!redraw || backBuffer_.isNull()) return;
+    if (pointIndex != 0 && pointIndex != s->GetCount() - 1) {
+        Render();
+        return;
+    }
+    // A full render is pending: it will draw this point too.
+    if (!valid_ || !HasMaps()) return;
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+    const int n = s->GetCount();
+    const int half = MarkerHalfSize();
+    CurveRasterizer raster(backBuffer_, QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
+    raster.SetColor(ToRgb555(s->GetColor()));
+    const int64_t px = xMap_->WorldToPixel(p.x), py = yMap_->WorldToPixel(p.y);
+    QRect changed;
+    if (n > 1) {
+        const GraphPoint& q = s->GetPoint(pointIndex == 0 ? 1 : pointIndex - 1);
+        if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
+            Render();
+            return;
+        }
+        const int64_t qx = xMap_->WorldToPixel(q.x), qy = yMap_->WorldToPixel(q.y);
+        if (px == qx && py == qy) return;
+        if (!(modeFlags_ & NoLines)) raster.Line(px, py, qx, qy);
+        if (modeFlags_ & MarkPoints) raster.Marker(px, py, half);
+        const int64_t l = std::min(px, qx), r = std::max(px, qx), t = std::min(py, qy), b = std::max(py, qy);
+        const int64_t m = half + 2;
+        changed = QRect(QPoint(static_cast<int>(std::clamp<int64_t>(l - m, -1, backBuffer_.width())),
+                               static_cast<int>(std::clamp<int64_t>(t - m, -1, backBuffer_.height()))),
+                        QPoint(static_cast<int>(std::clamp<int64_t>(r + m, -1, backBuffer_.width())),
+                               static_cast<int>(std::clamp<int64_t>(b + m, -1, backBuffer_.height()))));
+    } else if (modeFlags_ & MarkPoints) {
+        raster.Marker(px, py, half);
+        const int64_t m = half + 2;
+        changed = QRect(QPoint(static_cast<int>(std::clamp<int64_t>(px - m, -1, backBuffer_.width())),
+                               static_cast<int>(std::clamp<int64_t>(py - m, -1, backBuffer_.height()))),
+                        QSize(static_cast<int>(2 * m + 1), static_cast<int>(2 * m + 1)));
+    }
+    changed = changed.intersected(QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
+    if (changed.isEmpty()) return;
+    // Copy to the window: in widget pixels, merged with what already waits for its copy.
+    const QRect widgetRect(static_cast<int>(changed.x() / scale_), static_cast<int>(changed.y() / scale_),
+                           static_cast<int>(std::ceil(changed.width() / scale_)) + 1,
+                           static_cast<int>(std::ceil(changed.height() / scale_)) + 1);
+    if (!pendingUpdate_.contains(widgetRect)) {
+        pendingUpdate_ = pendingUpdate_.united(widgetRect);
+        update(widgetRect);
+    }
+}

@@ -1,0 +1,131 @@
+// The plotting area: view ranges and their pixel maps, a 16-bit back buffer holding background,
+// curves, markers and grid, and the reaction to the graph notifications. Painting only copies
+// from the back buffer; full renders are coalesced into one per paint.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+#include <optional>
+
+#include "graph/GraphBase.h"
+#include "graph/GraphProps.h"
+#include "graph/LinearMap.h"
+
+class FHRuler;
+class FVRuler;
+class CGraphWnd;
+class CGraphPropertyPage;
+class GraphNotifyEvent;
+class ZoomTracker;
+
+// Panel mode flags.
+enum PanelMode : int {
+    AutoRange = 1,
+    MarkPoints = 2,
+    TrackMouse = 4,
+    Grid = 8,
+    NoLines = 16,
+};
+
+class CGraphPanel : public QWidget, public virtual CGraphBaseClass {
+    Q_OBJECT
+
+public:
+    CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidget* parent = nullptr);
+    ~CGraphPanel() override;
+
+    void SetRanges(double x0, double x1, double y0, double y1, bool redraw);
+    void GetRanges(double& x0, double& x1, double& y0, double& y1) const;
+    int GetModeFlags() const { return modeFlags_; }
+    int SetModeFlags(int flags, bool redraw);
+    int ToggleModeFlag(int bit, bool redraw);
+
+    // Asks for a full redraw of the back buffer; the redraw happens once, at the next paint.
+    void Render(const QRect& rect = QRect());
+    // Draws background, curves and grid into `image` for the rectangle (device pixels).
+    void DrawContents(QImage& image, const QRect& rect) const;
+    // The back buffer, rendered now if stale.
+    const QImage& BackBuffer();
+    bool BackBufferValid() const { return valid_; }
+
+    COLORREF BackgroundColor() const { return background_; }
+    void SetBackgroundColor(COLORREF c) { background_ = c; }
+
+    // Device pixels per widget pixel (the screen's scale); all maps work in device pixels.
+    double PixelScale() const { return scale_; }
+    bool HasMaps() const { return xMap_.has_value() && yMap_.has_value(); }
+    const LinearMap& XMap() const { return *xMap_; }
+    const LinearMap& YMap() const { return *yMap_; }
+    // Half side of a point marker: 1/35 inch in device pixels.
+    int MarkerHalfSize() const;
+    const CGraphProps* SeriesZero() const;
+    CGraphWnd* GraphWindow() const;
+
+    // Interaction (context menu, zoom, fit, property sheet).
+    void ApplyZoom();
+    void FitToData(int command);
+    bool ZoomRectShown() const { return zoomRectShown_; }
+    QRect ZoomRect() const;  // the tracker's rectangle in widget pixels
+    void ShowZoomRect(const QRect& rect);
+    QString TooltipText(const QPoint& widgetPos) const;
+    void ShowContextMenu(const QPoint& globalPos);
+    // Builds the context menu through the participants (for the caller to show).
+    void BuildContextMenu(QMenu* menu);
+    void OpenPropertySheet();
+
+    // Participant operations.
+    int AppendMenuItems(QMenu* menu) override;
+    int OnMenuCommand(int id) override;
+    int AddPropertyPages(CPropertySheet* sheet) override;
+    int OnPropertySheetClosed(int result) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void HandleNotification(GraphNotifyEvent& event);
+    void OnPointAdded(int seriesIndex, int pointIndex, bool redraw);
+    void OnAxisTitle(int axis, bool redraw);
+    void RebuildMaps();
+    void RenderBuffer();
+    void SetRangesInternal(double x0, double x1, double y0, double y1, bool redraw);
+    QPointF DevicePos(const QPointF& widgetPos) const { return widgetPos * scale_; }
+    void PanTo(const QPoint& pos);
+    void ZoomAround(double factor, const QPointF& widgetPos, bool vertical);
+    void PanBy(double fractionX, double fractionY);
+    void UpdateTooltip(const QPoint& pos, const QPoint& globalPos);
+    void UpdateCursor(const QPoint& pos);
+
+    FVRuler* verticalRuler_;
+    FHRuler* horizontalRuler_;
+    std::optional<LinearMap> xMap_, yMap_;
+    QImage backBuffer_;
+    bool valid_ = false;
+    COLORREF background_ = RGB(245, 245, 245);
+    int modeFlags_ = AutoRange | MarkPoints | Grid;
+    double scale_ = 1.0;
+    QRect pendingUpdate_;  // area of the window waiting for its copy from the back buffer
+
+    // Interaction state.
+    bool zoomRectShown_ = false;
+    ZoomTracker* tracker_ = nullptr;
+    bool rubberBandActive_ = false;
+    QPoint anchor_, current_;
+    bool panActive_ = false;
+    QPoint panPrevious_, panLast_;
+    int tooltipCountdown_ = 0;
+    CGraphPropertyPage* propertyPage_ = nullptr;
+};

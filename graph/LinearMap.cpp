@@ -1,0 +1,82 @@
+#include "graph/LinearMap.h"
+
+#include <cmath>
+
+LinearMap::LinearMap(double screenStart, double screenEnd, double worldStart, double worldEnd)
+    : screenStart_(screenStart),
+      screenEnd_(screenEnd),
+      worldStart_(worldStart),
+      worldEnd_(worldEnd),
+      worldPerPixel_(screenStart == screenEnd ? 0.0 : (worldEnd - worldStart) / (screenEnd - screenStart)) {}
+
+int OrderOfMagnitude(double v) {
+    if (v == 0.0 || !std::isfinite(v)) return 0;
+    const double l = std::log10(std::fabs(v));
+    if (std::fabs(v) >= 1.0) return static_cast<int>(l);
+    return -static_cast<int>(-l + 1.0);
+}
+
+double NiceStep(double a, double b, int n) {
+    if (n == 0) return kTickPointOne;
+    const double q = std::fabs(a - b) / n;
+    if (q <= kTickPointOne) return kTickPointOne;
+    static const double kMultipliers[] = {kTickPointOne, kTickPointTwo, 0.5, 1.0, 2.0, 5.0};
+    double decade = 1.0;
+    double member = kTickPointOne;
+    for (int round = 0; round < 400; ++round) {
+        for (double m : kMultipliers) {
+            member = m * decade;
+            if (!(member < q)) return member;
+        }
+        decade *= 10.0;
+    }
+    return member;  // q beyond every double: the largest step tried
+}
+
+TickSet LinearMap::ComputeTicks(int n) const {
+    TickSet ticks;
+    const double start = worldStart_, end = worldEnd_;
+    int e = OrderOfMagnitude(std::fabs(end) > std::fabs(start) ? end : start);
+    if (start == end) {
+        ticks.exponent = e;
+        for (int i = 0; i < n; ++i) {
+            ticks.pixels.push_back(screenStart_);
+            ticks.values.push_back(start);
+        }
+        return ticks;
+    }
+    if (!std::isfinite(start) || !std::isfinite(end)) return ticks;
+    double a = start * std::pow(10.0, -e);
+    double b = end * std::pow(10.0, -e);
+    for (int guard = 0; std::fabs(a - b) < kTickPointTwo && a < 100 && b < 100 && guard < 700; ++guard) {
+        --e;
+        a = start * std::pow(10.0, -e);
+        b = end * std::pow(10.0, -e);
+    }
+    ticks.exponent = e;
+    const double step = NiceStep(a, b, n);
+    ticks.step = step;
+    if (std::fabs(a - b) < step) return ticks;
+    const double lo = std::fmin(a, b), hi = std::fmax(a, b);
+    const double k = std::trunc(a / step);
+    bool found = false;
+    double m = 0.0;
+    for (int j = -2; j <= 2; ++j) {
+        const double candidate = step * (k + j);
+        if (candidate < lo || candidate > hi) continue;
+        if (!found || std::fabs(candidate - a) < std::fabs(m - a)) {
+            m = candidate;
+            found = true;
+        }
+    }
+    if (!found) return ticks;
+    const double scale = std::pow(10.0, e);
+    const double direction = end <= start ? -step : step;
+    for (int guard = 0; m >= lo && m <= hi && guard < 100000; ++guard) {
+        const double value = m * scale;
+        ticks.values.push_back(value);
+        ticks.pixels.push_back(WorldToScreen(value));
+        m += direction;
+    }
+    return ticks;
+}

@@ -1,0 +1,68 @@
+// Mapping between world values and pixels of one axis, and the 1-2-5 tick computation shared
+// by the panel's grid and both rulers.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Ticks of one axis: the decimal exponent e and step (in units of 10^e) they were computed with,
+// and per tick its world value and its pixel position (not yet truncated).
+struct TickSet {
+    int exponent = 0;
+    double step = 0.0;
+    std::vector<double> pixels;
+    std::vector<double> values;
+    int Count() const { return static_cast<int>(values.size()); }
+};
+
+// Order of magnitude: 0 for 0; the integer part of log10|v| from 1 up; below 1,
+// -(integer part of (-log10|v| + 1)). So 250 gives 2, 1 gives 0, 0.5 gives -1, 0.05 gives -2.
+int OrderOfMagnitude(double v);
+
+// The smallest value of the form 1, 2 or 5 times a power of ten (from 0.1 up) that is not below
+// |a - b| / n; 0.1 for n = 0. The multipliers 0.1 and 0.2 are the single-precision constants.
+double NiceStep(double a, double b, int n);
+
+// Single-precision constants of the tick computation, widened to double.
+inline constexpr double kTickPointOne = static_cast<double>(0.1f);
+inline constexpr double kTickPointTwo = static_cast<double>(0.2f);
+
+class LinearMap {
+public:
+    // Pixels are clamped to this magnitude when truncated, so that far-away points stay
+    // representable.
+    static constexpr int64_t kPixelLimit = int64_t{1} << 40;
+
+    LinearMap(double screenStart, double screenEnd, double worldStart, double worldEnd);
+
+    double ScreenStart() const { return screenStart_; }
+    double ScreenEnd() const { return screenEnd_; }
+    double WorldStart() const { return worldStart_; }
+    double WorldEnd() const { return worldEnd_; }
+    double WorldPerPixel() const { return worldPerPixel_; }
+
+    // World to pixel as a double. A world range with equal ends maps everything to the middle
+    // of the screen range (there is no scale to map with).
+    double WorldToScreen(double w) const {
+        if (screenStart_ == screenEnd_) return screenStart_;
+        if (worldPerPixel_ == 0.0) return (screenStart_ + screenEnd_) / 2;
+        return screenStart_ + (w - worldStart_) / worldPerPixel_;
+    }
+    // World to pixel, truncated toward zero (clamped to +-kPixelLimit; NaN to -kPixelLimit).
+    int64_t WorldToPixel(double w) const { return TruncatePixel(WorldToScreen(w)); }
+    double PixelToWorld(double p) const {
+        if (worldStart_ == worldEnd_) return worldStart_;
+        return worldStart_ + (p - screenStart_) * worldPerPixel_;
+    }
+
+    TickSet ComputeTicks(int n) const;
+
+    static int64_t TruncatePixel(double v) {
+        if (!(v > -static_cast<double>(kPixelLimit))) return -kPixelLimit;
+        if (v > static_cast<double>(kPixelLimit)) return kPixelLimit;
+        return static_cast<int64_t>(v);
+    }
+
+private:
+    double screenStart_, screenEnd_, worldStart_, worldEnd_, worldPerPixel_;
+};

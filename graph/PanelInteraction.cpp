@@ -1,0 +1,372 @@
+// How the user works with the panel: value tooltip, Shift-drag panning, rubber band and zoom
+// rectangle, context menu, fitting to the data, the property sheet; and the wheel and keys.
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "graph/GraphPanel.h"
+#include "graph/GraphWnd.h"
+#include "graph/Prompts.h"
+#include "graph/PropertyPages.h"
+#include "graph/ZoomTracker.h"
+#include "recording/SampleExport.h"
+#include "res/Resources.h"
+
+namespace {
+
+QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
+
+QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = false, bool enabled = true) {
+    QAction* a = menu->addAction(text);
+    a->setData(id);
+    if (checked) {
+        a->setCheckable(true);
+        a->setChecked(true);
+    }
+    a->setEnabled(enabled);
+    return a;
+}
+
+}  // namespace
+
+QRect CGraphPanel::ZoomRect() const { return tracker_->Rect(); }
+
+void CGraphPanel::ShowZoomRect(const QRect& rect) {
+    tracker_->SetRect(rect);
+    zoomRectShown_ = true;
+    update();
+}
+
+int CGraphPanel::AppendMenuItems(QMenu* menu) {
+    QMenu* zoom = menu->addMenu(QStringLiteral("Zoom...  "));
+    AddCommand(zoom, Text(111), kCmdZoomTool, zoomRectShown_);
+    AddCommand(zoom, Text(112), kCmdApplyZoom, false, zoomRectShown_);
+    QMenu* fit = menu->addMenu(Text(113));
+    AddCommand(fit, Text(114), kCmdFitWidth);
+    AddCommand(fit, Text(115), kCmdFitHeight);
+    AddCommand(fit, Text(116), kCmdFitPage);
+    QMenu* show = menu->addMenu(Text(117));
+    AddCommand(show, Text(118), kCmdGrid, modeFlags_ & Grid);
+    AddCommand(show, Text(119), kCmdTrackMouse, modeFlags_ & TrackMouse);
+    AddCommand(show, Text(120), kCmdMarkPoints, modeFlags_ & MarkPoints);
+    return 0;
+}
+
+int CGraphPanel::OnMenuCommand(int id) {
+    switch (id) {
+        case kCmdMarkPoints: ToggleModeFlag(MarkPoints, true); break;
+        case kCmdNoLines: ToggleModeFlag(NoLines, true); break;
+        case kCmdTrackMouse: ToggleModeFlag(TrackMouse, false); break;
+        case kCmdGrid: ToggleModeFlag(Grid, true); break;
+        case kCmdZoomTool:
+            if (zoomRectShown_) {
+                zoomRectShown_ = false;
+            } else {
+                tracker_->SetRect(QRect(QPoint(5, 5), QPoint(49, 49)));
+                zoomRectShown_ = true;
+            }
+            update(tracker_->Rect().adjusted(-2, -2, 2, 2));
+            break;
+        case kCmdApplyZoom: ApplyZoom(); break;
+        case kCmdFitWidth:
+        case kCmdFitHeight:
+        case kCmdFitPage: FitToData(id); break;
+        case kCmdProperties: OpenPropertySheet(); break;
+        default: break;
+    }
+    return 0;
+}
+
+void CGraphPanel::BuildContextMenu(QMenu* menu) {
+    ForEachParticipant(this, [menu](CGraphBaseClass& p) { return p.AppendMenuItems(menu); });
+}
+
+void CGraphPanel::ShowContextMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    BuildContextMenu(&menu);
+    // Centred horizontally on the click, as the menu of the original graph was.
+    const QSize size = menu.sizeHint();
+    QAction* chosen = menu.exec(globalPos - QPoint(size.width() / 2, 0));
+    if (chosen == nullptr) return;
+    const int id = chosen->data().toInt();
+    if (IsGraphCommand(id)) ForEachParticipant(this, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
+}
+
+void CGraphPanel::OpenPropertySheet() {
+    CPropertySheet sheet(QStringLiteral("Properties"), this);
+    ForEachParticipant(this, [&sheet](CGraphBaseClass& p) { return p.AddPropertyPages(&sheet); });
+    sheet.Prepare();
+    const int result = Prompts::Get().Exec(sheet) == QDialog::Accepted ? IDOK : IDCANCEL;
+    ForEachParticipant(this, [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
+    if (result == IDOK) {
+        if (CGraphWnd* graph = GraphWindow()) graph->Redraw(-1);
+    }
+}
+
+int CGraphPanel::AddPropertyPages(CPropertySheet* sheet) {
+    propertyPage_ = new CGraphPropertyPage();
+    GetRanges(propertyPage_->x0, propertyPage_->x1, propertyPage_->y0, propertyPage_->y1);
+    propertyPage_->markPoints = modeFlags_ & MarkPoints;
+    propertyPage_->trackMouse = modeFlags_ & TrackMouse;
+    propertyPage_->grid = modeFlags_ & Grid;
+    sheet->AddPage(propertyPage_);
+    return 0;
+}
+
+int CGraphPanel::OnPropertySheetClosed(int result) {
+    if (result == IDOK && propertyPage_ != nullptr) {
+        SetRanges(propertyPage_->x0, propertyPage_->x1, propertyPage_->y0, propertyPage_->y1, false);
+        int flags = modeFlags_ & ~(MarkPoints | TrackMouse | Grid);
+        if (propertyPage_->markPoints) flags |= MarkPoints;
+        if (propertyPage_->trackMouse) flags |= TrackMouse;
+        if (propertyPage_->grid) flags |= Grid;
+        SetModeFlags(flags, false);
+    }
+    delete propertyPage_;
+    propertyPage_ = nullptr;
+    return 0;
+}
+
+void CGraphPanel::FitToData(int command) {
+    CGraphWnd* graph = GraphWindow();
+    double xmin, xmax, ymin, ymax;
+    if (graph == nullptr || !graph->GetDataRange(xmin, xmax, ymin, ymax)) return;
+    if (xmin == xmax) xmin = xmax = xmin * 0.9;
+    if (ymin == ymax) ymin = ymax = ymin * 0.9;
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    if (command == kCmdFitWidth) {
+        ymin = y0;
+        ymax = y1;
+    } else if (command == kCmdFitHeight) {
+        xmin = x0;
+        xmax = x1;
+    }
+    SetRanges(xmin + 4, xmax - 4, ymin - 4, ymax + 4, true);
+}
+
+void CGraphPanel::ApplyZoom() {
+    zoomRectShown_ = false;
+    if (!HasMaps()) {
+        update();
+        return;
+    }
+    const QRect r = tracker_->Rect();
+    const int left = std::max(0, r.left()), top = std::max(0, r.top());
+    const int right = std::min(width(), r.left() + r.width()), bottom = std::min(height(), r.top() + r.height());
+    SetRanges(xMap_->PixelToWorld(left * scale_), xMap_->PixelToWorld(right * scale_),
+              yMap_->PixelToWorld(bottom * scale_), yMap_->PixelToWorld(top * scale_), true);
+    update();
+}
+
+QString CGraphPanel::TooltipText(const QPoint& pos) const {
+    CGraphWnd* graph = GraphWindow();
+    if (!HasMaps() || graph == nullptr) return {};
+    const QPointF d = DevicePos(pos);
+    const double wx = xMap_->PixelToWorld(d.x()), wy = yMap_->PixelToWorld(d.y());
+    int64_t time = NullTimeStamp();
+    if (const CGraphProps* s = SeriesZero()) {
+        if (wx >= 0 && wx < s->GetCount()) time = s->GetPoint(static_cast<int>(wx)).time;
+    }
+    QString value;
+    graph->FormatAxisValue(wy, 0, 1, value);
+    const std::string date = kws::rec::FormatLocalTime(time, "%d/%m/%Y, %H:%M:%S");
+    return QString::fromStdString(kws::res::Format(135, date.c_str(), value.toStdString().c_str()));
+}
+
+void CGraphPanel::UpdateTooltip(const QPoint& pos, const QPoint& globalPos) {
+    if (--tooltipCountdown_ > 0) return;
+    tooltipCountdown_ = 4;
+    if (!(modeFlags_ & TrackMouse)) {
+        QToolTip::hideText();
+        return;
+    }
+    const QString text = TooltipText(pos);
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(globalPos, text, this);
+    }
+}
+
+void CGraphPanel::UpdateCursor(const QPoint& pos) {
+    if (zoomRectShown_) {
+        setCursor(tracker_->CursorFor(tracker_->Tracking() ? ZoomTracker::kInside : tracker_->HitTest(pos)));
+    } else {
+        unsetCursor();
+    }
+}
+
+void CGraphPanel::PanTo(const QPoint& pos) {
+    panPrevious_ = panLast_;
+    panLast_ = pos;
+    if (!HasMaps()) return;
+    const double dx = xMap_->PixelToWorld(panPrevious_.x() * scale_) - xMap_->PixelToWorld(panLast_.x() * scale_);
+    const double dy = yMap_->PixelToWorld(panPrevious_.y() * scale_) - yMap_->PixelToWorld(panLast_.y() * scale_);
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    SetRanges(x0 + dx, x1 + dx, y0 + dy, y1 + dy, true);
+}
+
+void CGraphPanel::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier) {
+        panPrevious_ = panLast_ = p;
+        panActive_ = true;
+        return;
+    }
+    if (!zoomRectShown_) {
+        if (rubberBandActive_) {
+            // The release of the last band got lost: finish it here.
+            current_ = p;
+            tracker_->SetRect(QRect(anchor_, current_).normalized());
+            rubberBandActive_ = false;
+            if (current_ != anchor_) zoomRectShown_ = true;
+            anchor_ = current_ = p;
+            update();
+            if (!zoomRectShown_) return;
+        } else {
+            rubberBandActive_ = true;
+            anchor_ = current_ = p;
+            tracker_->SetRect(QRect(anchor_, current_));
+            return;
+        }
+    }
+    // A zoom rectangle is shown: the tracker follows the mouse.
+    tracker_->SetHandleSize(std::max(4, logicalDpiX() / 16));
+    if (tracker_->Begin(p)) UpdateCursor(p);
+}
+
+void CGraphPanel::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    UpdateTooltip(p, event->globalPosition().toPoint());
+    if (panActive_) {
+        PanTo(p);
+    } else if (rubberBandActive_) {
+        const QRect old = QRect(anchor_, current_).normalized();
+        current_ = p;
+        const QRect now = QRect(anchor_, current_).normalized();
+        tracker_->SetRect(now);
+        update(old.united(now).adjusted(-2, -2, 2, 2));
+    } else if (tracker_->Tracking()) {
+        const QRect old = tracker_->Rect();
+        if (tracker_->Move(p)) update(old.united(tracker_->Rect()).adjusted(-2, -2, 2, 2));
+    }
+    UpdateCursor(p);
+}
+
+void CGraphPanel::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        ShowContextMenu(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() != Qt::LeftButton) return;
+    if (panActive_) {
+        PanTo(p);
+        panActive_ = false;
+        return;
+    }
+    if (rubberBandActive_) {
+        const QRect old = QRect(anchor_, current_).normalized();
+        current_ = p;
+        const QRect now = QRect(anchor_, current_).normalized();
+        tracker_->SetRect(now);
+        rubberBandActive_ = false;
+        if (current_ != anchor_) zoomRectShown_ = true;
+        update(old.united(now).adjusted(-2, -2, 2, 2));
+        UpdateCursor(p);
+        return;
+    }
+    if (tracker_->Tracking()) {
+        tracker_->End();
+        update();
+    }
+}
+
+void CGraphPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && zoomRectShown_) {
+        tracker_->End();
+        ApplyZoom();
+        return;
+    }
+    mousePressEvent(event);
+}
+
+void CGraphPanel::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse opens the menu on button release; this is the keyboard's menu key.
+    if (event->reason() == QContextMenuEvent::Keyboard) ShowContextMenu(event->globalPos());
+}
+
+void CGraphPanel::leaveEvent(QEvent* event) {
+    QToolTip::hideText();
+    QWidget::leaveEvent(event);
+}
+
+// Zooms the x range (or the y range) by `factor` around the world value under the mouse.
+void CGraphPanel::ZoomAround(double factor, const QPointF& widgetPos, bool vertical) {
+    if (!HasMaps()) return;
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    if (vertical) {
+        const double c = yMap_->PixelToWorld(widgetPos.y() * scale_);
+        SetRanges(x0, x1, c + (y0 - c) * factor, c + (y1 - c) * factor, true);
+    } else {
+        const double c = xMap_->PixelToWorld(widgetPos.x() * scale_);
+        SetRanges(c + (x0 - c) * factor, c + (x1 - c) * factor, y0, y1, true);
+    }
+}
+
+void CGraphPanel::PanBy(double fractionX, double fractionY) {
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    const double dx = (x1 - x0) * fractionX, dy = (y1 - y0) * fractionY;
+    SetRanges(x0 + dx, x1 + dx, y0 + dy, y1 + dy, true);
+}
+
+void CGraphPanel::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    const double factor = std::pow(0.8, delta / 120.0);
+    ZoomAround(factor, event->position(), event->modifiers() & Qt::ControlModifier);
+    event->accept();
+}
+
+void CGraphPanel::keyPressEvent(QKeyEvent* event) {
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    const bool vertical = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+        case Qt::Key_Plus: ZoomAround(0.8, centre, vertical); break;
+        case Qt::Key_Minus: ZoomAround(1.25, centre, vertical); break;
+        case Qt::Key_Left: PanBy(-0.1, 0); break;
+        case Qt::Key_Right: PanBy(0.1, 0); break;
+        case Qt::Key_Up: PanBy(0, 0.1); break;
+        case Qt::Key_Down: PanBy(0, -0.1); break;
+        case Qt::Key_Home: FitToData(kCmdFitPage); break;
+        case Qt::Key_Escape:
+            if (zoomRectShown_ || rubberBandActive_) {
+                zoomRectShown_ = rubberBandActive_ = false;
+                update();
+            }
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (event->modifiers() & Qt::AltModifier) {
+                OpenPropertySheet();
+            } else if (zoomRectShown_) {
+                ApplyZoom();
+            }
+            break;
+        default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}

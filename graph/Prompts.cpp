@@ -1,0 +1,55 @@
+#include "graph/Prompts.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void Prompts::Message(QWidget* parent, const QString& text, const QString& caption, Icon icon) {
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    switch (icon) {
+        case kInformation: box.setIcon(QMessageBox::Information); break;
+        case kExclamation: box.setIcon(QMessageBox::Warning); break;
+        case kCritical: box.setIcon(QMessageBox::Critical); break;
+        case kNoIcon: break;
+    }
+    box.exec();
+}
+
+QString Prompts::OpenFile(QWidget* parent, const QString& caption, const QString& directory,
+                          const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+}
+
+QString Prompts::SaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                          const QString& filter, const QString& defaultSuffix) {
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(suggested);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+std::optional<QColor> Prompts::ChooseColor(QWidget* parent, const QColor& initial) {
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid()) return std::nullopt;
+    return c;
+}
+
+int Prompts::Exec(QDialog& dialog) { return dialog.exec(); }
+
+namespace {
+Prompts* g_current = nullptr;
+}
+
+Prompts& Prompts::Get() {
+    static Prompts real;
+    return g_current != nullptr ? *g_current : real;
+}
+
+void Prompts::Set(Prompts* prompts) { g_current = prompts; }

@@ -1,0 +1,35 @@
+// Every modal prompt of the program goes through this interface, so that tests can answer them
+// without a person: message boxes, file dialogs, the colour dialog, and the modal run of the
+// program's own dialogs.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+class Prompts {
+public:
+    enum Icon { kNoIcon, kInformation, kExclamation, kCritical };
+
+    virtual ~Prompts() = default;
+
+    // A message with one OK button.
+    virtual void Message(QWidget* parent, const QString& text, const QString& caption, Icon icon = kNoIcon);
+    // A file to open; empty when cancelled.
+    virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& directory,
+                             const QString& filter);
+    // A file to save to; empty when cancelled. `suggested` is a path or a bare name.
+    virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& suggested,
+                             const QString& filter, const QString& defaultSuffix);
+    virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial);
+    // Runs one of the program's dialogs modally and returns its result.
+    virtual int Exec(QDialog& dialog);
+
+    // The prompts in use; Set(nullptr) goes back to the real dialogs.
+    static Prompts& Get();
+    static void Set(Prompts* prompts);
+};

@@ -1,0 +1,244 @@
+#include "graph/Ruler.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QToolTip>
+#include <QMouseEvent>
+
+#include <cmath>
+
+#include "graph/GraphPanel.h"
+#include "graph/GraphWnd.h"
+#include "graph/LinearMap.h"
+#include "recording/LocalTime.h"
+#include "recording/SampleExport.h"
+
+int DeviceUnits(double inches, double dpi) { return std::max(1, static_cast<int>(inches * dpi)); }
+
+FRuler::FRuler(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void FRuler::SetRange(double low, double high, bool redraw) {
+    rangeLow_ = low;
+    rangeHigh_ = high;
+    if (redraw) repaint();
+}
+
+void FRuler::SetUnitsAndCaption(const QString& units, const QString& caption) {
+    units_ = units;
+    caption_ = caption;
+    setToolTip(caption);
+}
+
+QFont FRuler::LabelFont(int cellHeight, int& characterHeight) {
+    // A variable-pitch roman face whose character cell (ascent + descent) is `cellHeight`.
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(std::max(1, cellHeight));
+    const int measured = QFontMetrics(font).height();
+    if (measured > 0 && measured != cellHeight) {
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(static_cast<double>(cellHeight) * cellHeight / measured))));
+    }
+    characterHeight = QFontMetrics(font).height();
+    return font;
+}
+
+int FRuler::Capacity(int length, const QString& sample, double dpi) const {
+    int h = 0;
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, dpi), h);
+    const int sampleWidth = std::max(1, QFontMetrics(font).horizontalAdvance(sample));
+    const double q = static_cast<double>(length - GetThickness()) / sampleWidth;
+    const int whole = static_cast<int>(q);
+    return whole + (q != whole ? 1 : 0);
+}
+
+void FRuler::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Draw(painter, rect());
+}
+
+void FRuler::mouseMoveEvent(QMouseEvent* event) {
+    if (!caption_.isEmpty()) QToolTip::showText(event->globalPosition().toPoint(), caption_, this);
+    QWidget::mouseMoveEvent(event);
+}
+
+void FRuler::Draw(QPainter& painter, const QRect& rect) const {
+    const int left = rect.left(), top = rect.top();
+    const int right = rect.left() + rect.width(), bottom = rect.top() + rect.height();
+    const int r = right - 1, b = bottom - 1;
+    // The raised frame: light grey face, dark bottom and right edges, light top and left.
+    painter.fillRect(QRect(left, top, right + 1 - left, bottom + 1 - top), QColor(192, 192, 192));
+    painter.setPen(Qt::black);
+    painter.drawLine(left, b, r, b);
+    painter.drawLine(r, b, r, top);
+    painter.setPen(Qt::white);
+    painter.drawLine(r, top, left, top);
+    painter.drawLine(left, top, left, b);
+
+    const RulerLayout layout = Layout(rect);
+    if (!layout.content) return;
+    painter.setPen(Qt::black);
+    int h = 0;
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, Vertical() ? DpiX() : DpiY()), h);
+    painter.setFont(font);
+    const int ascent = QFontMetrics(font).ascent();
+    for (int t : layout.majorTicks) {
+        if (Vertical()) {
+            painter.drawLine(r, t, r - layout.tickLength, t);
+        } else {
+            painter.drawLine(t, b, t, b - layout.tickLength);
+        }
+    }
+    for (int t : layout.minorTicks) {
+        if (Vertical()) {
+            painter.drawLine(r, t, r - layout.tickLength, t);
+        } else {
+            painter.drawLine(t, b, t, b - layout.tickLength);
+        }
+    }
+    auto text = [&](const RulerLabel& label) {
+        if (!label.drawn || label.text.isEmpty()) return;
+        if (Vertical()) {
+            // Text running upward: its top faces left, it starts at (x, y) and runs up.
+            painter.save();
+            painter.translate(label.x, label.y);
+            painter.rotate(-90);
+            painter.drawText(QPointF(0, ascent), label.text);
+            painter.restore();
+        } else {
+            painter.drawText(QPointF(label.x, label.y + ascent), label.text);
+        }
+    };
+    for (const RulerLabel& l : layout.dates) text(l);
+    for (const RulerLabel& l : layout.labels) text(l);
+    text(layout.units);
+}
+
+FHRuler::FHRuler(QWidget* parent) : FRuler(parent), startTime_(NullTimeStamp()), endTime_(NullTimeStamp()) {}
+
+void FHRuler::SetTimeRange(double, double, bool, int64_t t0, int64_t t1) {
+    if (IsUnsetTimeStamp(t0) && IsUnsetTimeStamp(t1)) return;
+    startTime_ = t0;
+    endTime_ = t1;
+}
+
+int FHRuler::GetThickness() const { return DeviceUnits(kTimeRulerThickness, DpiY()); }
+
+int FHRuler::GetLabelCapacity(const QRect& rect) const {
+    return Capacity(rect.width(), QStringLiteral("99.99 h "), DpiY());
+}
+
+RulerLayout FHRuler::Layout(const QRect& rect) const {
+    RulerLayout out;
+    const int left = rect.left(), top = rect.top();
+    const int r = rect.left() + rect.width() - 1, b = rect.top() + rect.height() - 1;
+    const int thickness = GetThickness();
+    if (!(b >= top + thickness - 1 && r - left > 21)) {
+        out.content = false;
+        return out;
+    }
+    int H = 0;
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H);
+    const QFontMetrics metrics(font);
+    out.textHeight = H;
+    out.tickLength = DeviceUnits(kTickLength, DpiY());
+    const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
+    const LinearMap map(left + 16, r, rangeLow_, rangeHigh_);
+    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
+    const TickSet ticks = map.ComputeTicks(n);
+
+    const CGraphProps* series = panel_ != nullptr ? panel_->SeriesZero() : nullptr;
+    const double scale = panel_ != nullptr ? panel_->PixelScale() : 1.0;
+    const int64_t spanMinutes = (endTime_ - startTime_) / 60;
+    const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
+    kws::rec::LocalFields previous{};
+    kws::rec::LocalFieldsOf(NullTimeStamp(), previous);
+    const double pow10 = std::pow(10.0, ticks.exponent);
+    for (int i = 0; i < ticks.Count(); ++i) {
+        const int x = static_cast<int>(ticks.pixels[static_cast<size_t>(i)]);
+        out.majorTicks.push_back(x);
+        int64_t labelTime = NullTimeStamp();
+        if (series != nullptr && series->GetCount() > 0 && panel_->HasMaps()) {
+            const double world = panel_->XMap().PixelToWorld(x * scale);
+            int64_t index = std::isnan(world) ? 0 : world < 0 ? 0 : world > 1e15 ? INT64_MAX : static_cast<int64_t>(world);
+            index = std::clamp<int64_t>(index, 0, series->GetCount() - 1);
+            labelTime = series->GetPoint(static_cast<int>(index)).time;
+        }
+        const QString timeText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
+        kws::rec::LocalFields l{};
+        kws::rec::LocalFieldsOf(labelTime, l);
+        QString dateText;
+        const bool sameDay = l.day == previous.day && l.month == previous.month && l.year == previous.year;
+        const bool sameMinute = l.hour == previous.hour && l.minute == previous.minute;
+        if (!(i > 0 && sameDay) && !sameMinute) {
+            dateText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
+        }
+        previous = l;
+        const int w = metrics.horizontalAdvance(timeText);
+        const int h = w / 2;
+        const bool fits = left + 16 < x - h && x + h < r - margin;
+        out.dates.push_back({dateText, x - h, b - static_cast<int>(H * 1.1 * 2), fits});
+        out.labels.push_back({timeText, x - h, b - static_cast<int>(H * 1.1), fits});
+        const double v = ticks.values[static_cast<size_t>(i)] / pow10;
+        for (double minor : {(v - ticks.step / 2) * pow10, (v + ticks.step / 2) * pow10}) {
+            const double p = map.WorldToScreen(minor);
+            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) && p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
+                out.minorTicks.push_back(static_cast<int>(p));
+            }
+        }
+    }
+    out.units = {units_, r - margin - 1, b - static_cast<int>(H * 1.1), true};
+    return out;
+}
+
+FVRuler::FVRuler(QWidget* parent) : FRuler(parent) {}
+
+int FVRuler::GetThickness() const { return DeviceUnits(kValueRulerThickness, DpiX()); }
+
+int FVRuler::GetLabelCapacity(const QRect& rect) const {
+    return Capacity(rect.height(), QStringLiteral("9.99 "), DpiX());
+}
+
+RulerLayout FVRuler::Layout(const QRect& rect) const {
+    RulerLayout out;
+    const int left = rect.left(), top = rect.top();
+    const int r = rect.left() + rect.width() - 1, b = rect.top() + rect.height() - 1;
+    const int thickness = GetThickness();
+    if (thickness + 5 >= b - top || r < left + thickness - 1) {
+        out.content = false;
+        return out;
+    }
+    int H = 0;
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, DpiX()), H);
+    const QFontMetrics metrics(font);
+    out.textHeight = H;
+    out.tickLength = DeviceUnits(kTickLength, DpiX());
+    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") + DeviceUnits(kValueRulerCaptionAllowance, DpiX());
+    const LinearMap map(b, top, rangeLow_, rangeHigh_);
+    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
+    const TickSet ticks = map.ComputeTicks(n);
+    const double pow10 = std::pow(10.0, ticks.exponent);
+    for (int i = 0; i < ticks.Count(); ++i) {
+        const int y = static_cast<int>(ticks.pixels[static_cast<size_t>(i)]);
+        const double v = ticks.values[static_cast<size_t>(i)];
+        out.majorTicks.push_back(y);
+        double number = v * std::pow(10.0, -ticks.exponent);
+        for (int k = 0; k < ticks.exponent; ++k) number *= 10;
+        const QString text = QString::asprintf("%.f", number);
+        const int w = metrics.horizontalAdvance(text);
+        const int h = w / 2;
+        const bool fits = y + h < b && y - h > top + captionWidth + thickness;
+        out.labels.push_back({text, r - H, y + h, fits});
+        const double scaled = v / pow10;
+        for (double minor : {(scaled - ticks.step / 2) * pow10, (scaled + ticks.step / 2) * pow10}) {
+            const double p = map.WorldToScreen(minor);
+            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) && p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
+                out.minorTicks.push_back(static_cast<int>(p));
+            }
+        }
+    }
+    out.units = {units_, r - H, top + captionWidth + thickness + 1, true};
+    return out;
+}

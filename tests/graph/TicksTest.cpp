@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "graph/LinearMap.h"
+
+namespace {
+std::vector<double> Values(double w0, double w1, int n) { return LinearMap(0, 100, w0, w1).ComputeTicks(n).values; }
+}  // namespace
+
+TEST(OrderOfMagnitude, Examples) {
+    EXPECT_EQ(OrderOfMagnitude(250), 2);
+    EXPECT_EQ(OrderOfMagnitude(1), 0);
+    EXPECT_EQ(OrderOfMagnitude(0.5), -1);
+    EXPECT_EQ(OrderOfMagnitude(0.05), -2);
+    EXPECT_EQ(OrderOfMagnitude(0), 0);
+    EXPECT_EQ(OrderOfMagnitude(-250), 2);
+    EXPECT_EQ(OrderOfMagnitude(1e300), 300);
+    EXPECT_EQ(OrderOfMagnitude(1e-300), -301);
+}
+
+TEST(NiceStep, SmallestOneTwoFiveNotBelowTheQuotient) {
+    EXPECT_EQ(NiceStep(0, 1, 10), static_cast<double>(0.1f));
+    EXPECT_EQ(NiceStep(0, 1, 0), static_cast<double>(0.1f));
+    EXPECT_EQ(NiceStep(0, 1.5, 10), static_cast<double>(0.2f));
+    EXPECT_EQ(NiceStep(0, 2.5, 10), 0.5);
+    EXPECT_EQ(NiceStep(0, 10, 10), 1.0);
+    EXPECT_EQ(NiceStep(0, 31, 10), 5.0);
+    EXPECT_EQ(NiceStep(0, 51, 10), 10.0);
+    EXPECT_EQ(NiceStep(40, 0, 2), 20.0);  // reversed ends: the distance counts
+}
+
+TEST(ComputeTicks, ExamplesOfTheTickRules) {
+    TickSet t = LinearMap(0, 100, 0, 250).ComputeTicks(10);
+    EXPECT_EQ(t.exponent, 2);
+    EXPECT_EQ(t.step, 0.5);
+    EXPECT_EQ(t.values, (std::vector<double>{0, 50, 100, 150, 200, 250}));
+    EXPECT_EQ(t.pixels[1], 20.0);
+
+    t = LinearMap(0, 100, 0, 1).ComputeTicks(3);
+    EXPECT_EQ(t.exponent, 0);
+    EXPECT_EQ(t.step, 0.5);
+    EXPECT_EQ(t.values, (std::vector<double>{0, 0.5, 1}));
+
+    t = LinearMap(0, 100, 0, 1).ComputeTicks(10);
+    EXPECT_EQ(t.step, 0.10000000149011612);
+    ASSERT_EQ(t.Count(), 10);  // 1 itself is not reached
+    EXPECT_NEAR(t.values[9], 0.9, 1e-6);
+
+    // The value ruler's example: 0 .. 0.5 with five labels, e = -1, step 1.
+    t = LinearMap(0, 100, 0, 0.5).ComputeTicks(5);
+    EXPECT_EQ(t.exponent, -1);
+    EXPECT_EQ(t.step, 1.0);
+    ASSERT_EQ(t.Count(), 6);
+    EXPECT_DOUBLE_EQ(t.values[5], 0.5);
+}
+
+TEST(ComputeTicks, ReversedNegativeEqualTinyAndHugeRanges) {
+    // Reversed: the ticks walk downward from the start.
+    EXPECT_EQ(Values(250, 0, 10), (std::vector<double>{250, 200, 150, 100, 50, 0}));
+    EXPECT_EQ(Values(-250, 0, 10), (std::vector<double>{-250, -200, -150, -100, -50, 0}));
+    EXPECT_EQ(Values(-10, 10, 4), (std::vector<double>{-10, -5, 0, 5, 10}));
+    // Equal ends: n ticks, all at the first pixel.
+    TickSet t = LinearMap(7, 100, 3, 3).ComputeTicks(4);
+    EXPECT_EQ(t.Count(), 4);
+    EXPECT_EQ(t.pixels[3], 7.0);
+    EXPECT_EQ(t.step, 0.0);
+    // A narrow range far from zero lowers the exponent until the ends are apart.
+    t = LinearMap(0, 100, 100.0, 100.5).ComputeTicks(5);
+    ASSERT_GT(t.Count(), 2);
+    for (double v : t.values) {
+        EXPECT_GE(v, 100.0);
+        EXPECT_LE(v, 100.5);
+    }
+    // Tiny and huge magnitudes stay inside their range and keep their order.
+    for (auto [a, b] : {std::pair{1e-12, 5e-12}, std::pair{3e15, 9e15}, std::pair{-7e-9, -1e-9}}) {
+        t = LinearMap(0, 100, a, b).ComputeTicks(5);
+        ASSERT_GT(t.Count(), 1) << a;
+        for (int i = 0; i < t.Count(); ++i) {
+            const double v = t.values[static_cast<size_t>(i)];
+            EXPECT_GE(v, a - std::abs(a) * 1e-9);
+            EXPECT_LE(v, b + std::abs(b) * 1e-9);
+            if (i > 0) {
+                EXPECT_GT(v, t.values[static_cast<size_t>(i - 1)]);
+            }
+        }
+    }
+    EXPECT_EQ(LinearMap(0, 100, 0, 1).ComputeTicks(0).Count(), 10);  // n = 0 takes the step 0.1
+    EXPECT_TRUE(LinearMap(0, 100, 0, 1e308 * 10).ComputeTicks(5).values.empty());  // infinity
+}
+
+TEST(LinearMap, ConversionsBothWaysAndDegenerateRanges) {
+    const LinearMap m(0, 200, 10, 20);
+    EXPECT_EQ(m.WorldToPixel(15), 100);
+    EXPECT_EQ(m.PixelToWorld(100), 15);
+    EXPECT_EQ(m.WorldToPixel(10.04), 0);  // truncated toward zero
+    EXPECT_EQ(m.WorldToPixel(9.96), 0);
+    EXPECT_EQ(m.WorldToPixel(9.5), -10);
+    const LinearMap y(100, 0, 0, 10);  // bottom to top
+    EXPECT_EQ(y.WorldToPixel(10), 0);
+    EXPECT_EQ(y.WorldToPixel(0), 100);
+    const LinearMap equal(0, 100, 5, 5);  // no scale: everything in the middle
+    EXPECT_EQ(equal.WorldToPixel(5), 50);
+    EXPECT_EQ(equal.WorldToPixel(1e9), 50);
+    EXPECT_EQ(equal.PixelToWorld(33), 5);
+    const LinearMap none(4, 4, 0, 10);  // no pixels
+    EXPECT_EQ(none.WorldToPixel(7), 4);
+    EXPECT_EQ(m.WorldToPixel(1e300), LinearMap::kPixelLimit);
+    EXPECT_EQ(m.WorldToPixel(std::nan("")), -LinearMap::kPixelLimit);
+}
