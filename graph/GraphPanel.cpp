@@ -20,19 +20,27 @@ CGraphPanel::CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidg
     setFocusPolicy(Qt::StrongFocus);
     tracker_ = new ZoomTracker(QRect(10, 10, 40, 40));
     if (horizontalRuler_ != nullptr) horizontalRuler_->SetPanel(this);
+    UpdateDeviceMetrics();
 }
 
 CGraphPanel::~CGraphPanel() { delete tracker_; }
 
-CGraphWnd* CGraphPanel::GraphWindow() const { return FindGraphWnd(parentWidget()); }
+CGraphWnd* CGraphPanel::GraphWindow() const {
+    // Looked up once: every notification needs it, and the panel never changes graphs.
+    if (graph_ == nullptr) graph_ = FindGraphWnd(parentWidget());
+    return graph_;
+}
 
 const CGraphProps* CGraphPanel::SeriesZero() const {
     CGraphWnd* graph = GraphWindow();
     return graph != nullptr ? graph->GetSeries(0) : nullptr;
 }
 
-int CGraphPanel::MarkerHalfSize() const {
-    return static_cast<int>(logicalDpiY() * scale_ * 0.02857142857142857);
+int CGraphPanel::MarkerHalfSize() const { return markerHalfSize_; }
+
+void CGraphPanel::UpdateDeviceMetrics() {
+    scale_ = devicePixelRatioF();
+    markerHalfSize_ = static_cast<int>(logicalDpiY() * scale_ * 0.02857142857142857);
 }
 
 void CGraphPanel::GetRanges(double& x0, double& x1, double& y0, double& y1) const {
@@ -102,7 +110,10 @@ int CGraphPanel::ToggleModeFlag(int bit, bool redraw) {
 
 void CGraphPanel::Render(const QRect& rect) {
     valid_ = false;
-    if (rect.isNull()) {
+    // Requests while a paint of the whole window is pending add nothing: coalesce them.
+    if (fullUpdatePending_) return;
+    if (rect.isNull() || rect.contains(this->rect())) {
+        fullUpdatePending_ = true;
         update();
     } else {
         update(rect);
@@ -166,6 +177,7 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
 void CGraphPanel::paintEvent(QPaintEvent* event) {
     if (!valid_) RenderBuffer();
     pendingUpdate_ = QRect();
+    fullUpdatePending_ = false;
     QPainter painter(this);
     if (backBuffer_.isNull()) {
         painter.fillRect(event->rect(), ToQColor(background_));
@@ -177,7 +189,7 @@ void CGraphPanel::paintEvent(QPaintEvent* event) {
 }
 
 void CGraphPanel::resizeEvent(QResizeEvent*) {
-    scale_ = devicePixelRatioF();
+    UpdateDeviceMetrics();
     const QSize size(static_cast<int>(std::round(width() * scale_)), static_cast<int>(std::round(height() * scale_)));
     RebuildMaps();
     if (backBuffer_.size() != size) {
@@ -192,6 +204,7 @@ bool CGraphPanel::event(QEvent* e) {
         HandleNotification(static_cast<GraphNotifyEvent&>(*e));
         return true;
     }
+    if (e->type() == QEvent::ParentChange) graph_ = nullptr;
     if (e->type() == QEvent::ScreenChangeInternal) {
         QResizeEvent resize(size(), size());
         resizeEvent(&resize);
@@ -290,34 +303,31 @@ void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
     if (!valid_ || !HasMaps()) return;
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
     const int n = s->GetCount();
-    const int half = MarkerHalfSize();
-    CurveRasterizer raster(backBuffer_, QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
-    raster.SetColor(ToRgb555(s->GetColor()));
     const int64_t px = xMap_->WorldToPixel(p.x), py = yMap_->WorldToPixel(p.y);
-    QRect changed;
+    int64_t qx = px, qy = py;
     if (n > 1) {
         const GraphPoint& q = s->GetPoint(pointIndex == 0 ? 1 : pointIndex - 1);
         if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
             Render();
             return;
         }
-        const int64_t qx = xMap_->WorldToPixel(q.x), qy = yMap_->WorldToPixel(q.y);
+        qx = xMap_->WorldToPixel(q.x);
+        qy = yMap_->WorldToPixel(q.y);
+        // Most points of a long recording land on the pixel of the one before: nothing to draw.
         if (px == qx && py == qy) return;
-        if (!(modeFlags_ & NoLines)) raster.Line(px, py, qx, qy);
-        if (modeFlags_ & MarkPoints) raster.Marker(px, py, half);
-        const int64_t l = std::min(px, qx), r = std::max(px, qx), t = std::min(py, qy), b = std::max(py, qy);
-        const int64_t m = half + 2;
-        changed = QRect(QPoint(static_cast<int>(std::clamp<int64_t>(l - m, -1, backBuffer_.width())),
-                               static_cast<int>(std::clamp<int64_t>(t - m, -1, backBuffer_.height()))),
-                        QPoint(static_cast<int>(std::clamp<int64_t>(r + m, -1, backBuffer_.width())),
-                               static_cast<int>(std::clamp<int64_t>(b + m, -1, backBuffer_.height()))));
-    } else if (modeFlags_ & MarkPoints) {
-        raster.Marker(px, py, half);
-        const int64_t m = half + 2;
-        changed = QRect(QPoint(static_cast<int>(std::clamp<int64_t>(px - m, -1, backBuffer_.width())),
-                               static_cast<int>(std::clamp<int64_t>(py - m, -1, backBuffer_.height()))),
-                        QSize(static_cast<int>(2 * m + 1), static_cast<int>(2 * m + 1)));
+    } else if (!(modeFlags_ & MarkPoints)) {
+        return;
     }
+    const int half = markerHalfSize_;
+    CurveRasterizer raster(backBuffer_, QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
+    raster.SetColor(ToRgb555(s->GetColor()));
+    if (n > 1 && !(modeFlags_ & NoLines)) raster.Line(px, py, qx, qy);
+    if (modeFlags_ & MarkPoints) raster.Marker(px, py, half);
+    const int64_t m = half + 2;
+    auto clampX = [&](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.width())); };
+    auto clampY = [&](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.height())); };
+    QRect changed(QPoint(clampX(std::min(px, qx) - m), clampY(std::min(py, qy) - m)),
+                  QPoint(clampX(std::max(px, qx) + m), clampY(std::max(py, qy) + m)));
     changed = changed.intersected(QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
     if (changed.isEmpty()) return;
     // Copy to the window: in widget pixels, merged with what already waits for its copy.

@@ -100,6 +100,7 @@ private:
     void OnPointAdded(int seriesIndex, int pointIndex, bool redraw);
     void OnAxisTitle(int axis, bool redraw);
     void RebuildMaps();
+    void UpdateDeviceMetrics();
     void RenderBuffer();
     void SetRangesInternal(double x0, double x1, double y0, double y1, bool redraw);
     QPointF DevicePos(const QPointF& widgetPos) const { return widgetPos * scale_; }
@@ -117,7 +118,10 @@ private:
     COLORREF background_ = RGB(245, 245, 245);
     int modeFlags_ = AutoRange | MarkPoints | Grid;
     double scale_ = 1.0;
+    int markerHalfSize_ = 2;  // 1/35 inch in device pixels
     QRect pendingUpdate_;  // area of the window waiting for its copy from the back buffer
+    bool fullUpdatePending_ = false;  // the whole window waits for its next paint
+    mutable CGraphWnd* graph_ = nullptr;  // the enclosing graph window, found once
 
     // Interaction state.
     bool zoomRectShown_ = false;
