@@ -19,7 +19,7 @@ CGraphContainer::CGraphContainer(QWidget* parent)
 int CGraphContainer::Notify(int code, void* payload) {
     if (panel_ == nullptr) return 0;
     GraphNotifyEvent event(code, payload);
-    QCoreApplication::sendEvent(panel_, &event);
+    panel_->Deliver(event);
     return event.Result();
 }
 

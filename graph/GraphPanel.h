@@ -64,6 +64,10 @@ public:
     const CGraphProps* SeriesZero() const;
     CGraphWnd* GraphWindow() const;
 
+    // Handles a graph notification (what sending the event does, without the application's
+    // event dispatch: the frame relays millions of them while a graph is built).
+    void Deliver(GraphNotifyEvent& event) { HandleNotification(event); }
+
     // Interaction (context menu, zoom, fit, property sheet).
     void ApplyZoom();
     void FitToData(int command);

@@ -1,0 +1,228 @@
+#include "graphui/PointViewBar.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "graph/GraphNotification.h"
+#include "graph/GraphWnd.h"
+#include "graph/Prompts.h"
+#include "graph/PropertySheet.h"
+#include "recording/SampleExport.h"
+
+void RunParticipantMenu(QWidget* start, const QPoint& globalPos) {
+    QMenu menu(start);
+    ForEachParticipant(start, [&menu](CGraphBaseClass& p) { return p.AppendMenuItems(&menu); });
+    if (menu.isEmpty()) return;
+    const QSize size = menu.sizeHint();
+    QAction* chosen = menu.exec(globalPos - QPoint(size.width() / 2, 0));
+    if (chosen == nullptr) return;
+    const int id = chosen->data().toInt();
+    if (IsGraphCommand(id)) ForEachParticipant(start, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
+}
+
+void OpenParticipantSheet(QWidget* start) {
+    CPropertySheet sheet(QStringLiteral("Properties"), start);
+    ForEachParticipant(start, [&sheet](CGraphBaseClass& p) { return p.AddPropertyPages(&sheet); });
+    sheet.Prepare();
+    const int result = Prompts::Get().Exec(sheet) == QDialog::Accepted ? IDOK : IDCANCEL;
+    ForEachParticipant(start, [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
+    if (result == IDOK) {
+        if (CGraphWnd* graph = FindGraphWnd(start)) graph->Redraw(-1);
+    }
+}
+
+QVariant PointListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || graph_ == nullptr || !index.isValid()) return {};
+    const CGraphProps* s = graph_->GetSeries(series_);
+    if (s == nullptr || index.row() >= s->GetCount()) return {};
+    const GraphPoint& p = s->GetPoint(index.row());
+    if (index.column() == 0) return QString::fromStdString(kws::rec::FormatLocalTime(p.time, "%d.%m.%Y, %H:%M:%S"));
+    if (index.column() == 1) {
+        QString text;
+        graph_->FormatAxisValue(p.x, 1, 1, text);
+        return text;
+    }
+    return {};
+}
+
+void PointListModel::SetRowCount(int rows) {
+    scheduled_ = rows;
+    if (rows == rows_) return;
+    beginResetModel();
+    rows_ = rows;
+    endResetModel();
+}
+
+void PointListModel::RefreshRows() {
+    if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, 1));
+}
+
+void PointListModel::ScheduleRowCount(int rows) {
+    scheduled_ = rows;
+    if (syncPending_) return;
+    syncPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        syncPending_ = false;
+        SetRowCount(scheduled_);
+    });
+}
+
+C3DListCtrl::C3DListCtrl(QWidget* parent) : QTableView(parent) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);  // the client edge
+}
+
+void C3DListCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        RunParticipantMenu(this, event->globalPosition().toPoint());
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+CPointViewBar::CPointViewBar(QWidget* parent) : CSizingControlBar(parent) {
+    client_ = new QWidget(this);
+    setWidget(client_);
+    pointList_ = new C3DListCtrl(client_);
+    pointList_->setObjectName("11006");
+    pointList_->setGeometry(0, 0, 100, 100);
+    pointList_->hide();
+    model_ = new PointListModel(pointList_);
+    pointList_->setModel(model_);
+    seriesList_ = new CGraphList(client_);
+    seriesList_->setObjectName("11007");
+    seriesList_->setGeometry(0, 0, 100, 100);
+    seriesList_->setFont(QFont());
+    connect(seriesList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        selectedSeries_ = row < 0 ? -1 : seriesList_->ItemSeriesIndex(row);
+        RefreshPointList();
+    });
+    client_->installEventFilter(this);
+}
+
+void CPointViewBar::LayoutChildren() {
+    seriesList_->setGeometry(5, 5, std::max(0, client_->width() - 10), std::max(0, client_->height() - 5));
+}
+
+void CPointViewBar::RefreshPointList(CGraphWnd* graph) {
+    if (!pointListActive_) return;
+    if (graph == nullptr) graph = GetGraphWnd();
+    const int selected = SelectedSeries();
+    model_->SetSource(graph, selected);
+    const CGraphProps* s = graph != nullptr ? graph->GetSeries(selected) : nullptr;
+    if (selected < 0 || s == nullptr) {
+        model_->SetRowCount(0);
+        return;
+    }
+    const int n = s->GetCount();
+    if (model_->rowCount() != n) {
+        model_->SetRowCount(n);
+    } else {
+        model_->RefreshRows();
+    }
+}
+
+bool CPointViewBar::event(QEvent* e) {
+    if (e->type() == GraphNotifyEvent::kType) {
+        auto& n = static_cast<GraphNotifyEvent&>(*e);
+        n.SetResult(HandleNotification(n));
+        return true;
+    }
+    return CSizingControlBar::event(e);
+}
+
+bool CPointViewBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Resize) LayoutChildren();
+    return CSizingControlBar::eventFilter(watched, event);
+}
+
+int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
+    const int code = e.Code();
+    // Changes asked for without redraw are applied with painting held back.
+    const bool quiet = code >= 1 && code <= 6 && static_cast<const SeriesNotify*>(e.Payload())->redraw == 0 && isVisible();
+    if (quiet) setUpdatesEnabled(false);
+    switch (code) {
+        case 1:
+        case 2:
+        case 3: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            if (!pointListActive_ || n->series != SelectedSeries()) break;
+            if (code == 3) {
+                model_->RefreshRows();
+                break;
+            }
+            // Inserting and removing items follows the series' count, once per event-loop turn.
+            model_->SetSource(n->graph, n->series);
+            if (const CGraphProps* s = n->graph->GetSeries(n->series)) model_->ScheduleRowCount(s->GetCount());
+            break;
+        }
+        case 4: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            const bool hadSelection = seriesList_->currentRow() >= 0;
+            seriesList_->AddSeriesItem(n->series);
+            if (!hadSelection) seriesList_->setCurrentRow(seriesList_->count() - 1);
+            break;
+        }
+        case 5: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            const bool wasSelected = n->series == SelectedSeries();
+            for (int row = 0; row < seriesList_->count(); ++row) {
+                if (seriesList_->ItemSeriesIndex(row) == n->series) {
+                    delete seriesList_->takeItem(row);
+                    break;
+                }
+            }
+            if (seriesList_->count() == 0) {
+                model_->SetRowCount(0);
+                seriesList_->clear();
+            } else if (wasSelected) {
+                seriesList_->setCurrentRow(0);
+                RefreshPointList(n->graph);
+            }
+            break;
+        }
+        case 6: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            if (n->series == SelectedSeries() || n->series == -1) model_->SetRowCount(0);
+            break;
+        }
+        case 8: seriesList_->viewport()->update(); break;
+        case 9: {
+            const auto* n = static_cast<const AxisNotify*>(e.Payload());
+            if (n->redraw) RefreshPointList(n->graph);
+            break;
+        }
+        case 11:
+            pointListActive_ = 1;
+            [[fallthrough]];
+        case 10:
+            seriesList_->viewport()->repaint();
+            RefreshPointList();
+            break;
+        case 12: pointListActive_ = 0; break;
+        default: break;
+    }
+    if (quiet) setUpdatesEnabled(true);
+    return 0;
+}
+
+void CPointViewBar::BuildContextMenu(QMenu* menu) {
+    ForEachParticipant(this, [menu](CGraphBaseClass& p) { return p.AppendMenuItems(menu); });
+}
+
+void CPointViewBar::contextMenuEvent(QContextMenuEvent* event) {
+    RunParticipantMenu(this, event->globalPos());
+}
+
+int CPointViewBar::AppendMenuItems(QMenu* menu) {
+    QAction* a = menu->addAction(QStringLiteral("Properties"));
+    a->setData(kCmdProperties);
+    return 0;
+}
+
+int CPointViewBar::OnMenuCommand(int id) {
+    if (id == kCmdProperties) OpenParticipantSheet(this);
+    return 0;
+}
