@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+
 #include "app/CommandLine.h"
+#include "app/Gui.h"
 #include "res/Resources.h"
 
 #ifndef KWS_VERSION
@@ -24,14 +27,14 @@ int main(int argc, char** argv) {
         case Mode::kVersion: std::printf("kwsekunde %s\n", KWS_VERSION); return kExitOk;
         default: break;
     }
+    if (options.mode == Mode::kGui) {
+        QApplication app(argc, argv);
+        SetUpApplication(app);
+        return RunGui(app, QString::fromStdString(options.file), options.language);
+    }
     // The language of the messages: --language, else the choice stored in spra.ini.
     const std::optional<int> language =
         options.language ? options.language : ReadLanguageFile("spra.ini");
     if (language) kws::res::SelectLanguage(*language);
-
-    if (options.mode == Mode::kGui) {
-        std::fputs(UsageText().c_str(), stdout);
-        return kExitOk;
-    }
     return RunHeadless(options, {});
 }

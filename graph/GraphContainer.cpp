@@ -8,7 +8,9 @@
 
 CGraphContainer::CGraphContainer(QWidget* parent)
     : QWidget(parent), verticalRuler_(this), horizontalRuler_(this) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The corner below the value ruler belongs to no child: it shows the button face.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
     horizontalRuler_.setGeometry(0, 0, 100, 100);
     verticalRuler_.setGeometry(0, 0, 100, 100);
     verticalRuler_.SetRange(0.0, 10.0, true);

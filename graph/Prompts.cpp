@@ -21,7 +21,12 @@ void Prompts::Message(QWidget* parent, const QString& text, const QString& capti
 
 QString Prompts::OpenFile(QWidget* parent, const QString& caption, const QString& directory,
                           const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+    // A name may be typed that does not exist: opening it then tells the user so.
+    QFileDialog dialog(parent, caption, directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix("txt");
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 QString Prompts::SaveFile(QWidget* parent, const QString& caption, const QString& suggested,

@@ -84,6 +84,8 @@ void C3DListCtrl::mouseReleaseEvent(QMouseEvent* event) {
 
 CPointViewBar::CPointViewBar(QWidget* parent) : CSizingControlBar(parent) {
     client_ = new QWidget(this);
+    client_->setAutoFillBackground(true);
+    client_->setBackgroundRole(QPalette::Button);
     setWidget(client_);
     pointList_ = new C3DListCtrl(client_);
     pointList_->setObjectName("11006");

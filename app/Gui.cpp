@@ -1,0 +1,33 @@
+#include "app/Gui.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include "app/Language.h"
+#include "app/MainDialog.h"
+#include "graphui/AppIcon.h"
+
+void SetUpApplication(QApplication& app) {
+    app.setOrganizationName("kwsekunde");
+    app.setApplicationName("kwsekunde");
+    app.setApplicationDisplayName("KW_bew_sekunde");
+    app.setDesktopFileName("io.github.kwsekunde.KwSekunde");
+    app.setWindowIcon(AppIcon());
+}
+
+int RunGui(QApplication& app, const QString& file, std::optional<int> language) {
+    (void)app;
+    // The working folder is where the program started; the language choice lives there.
+    const QString workingFolder = QDir::currentPath();
+    const int stored = ReadLanguageCode(workingFolder + "/spra.ini");
+    if (language) {
+        SelectResourceLanguage(*language);
+    } else if (stored >= 0) {
+        SelectResourceLanguage(stored);
+    }
+    CKWSekundeDlg dialog(workingFolder);
+    if (!file.isEmpty()) QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenRecordingFile(file); });
+    dialog.exec();
+    return 0;
+}

@@ -1,0 +1,186 @@
+#include "graphui/ProgressWnd.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+
+#include <cstdarg>
+
+#include "res/Resources.h"
+
+CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
+    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    title_ = title;
+    setWindowTitle(title_);
+    setCursor(Qt::BusyCursor);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    const QFont font = QApplication::font("QMessageBox");
+    text_ = new QLabel(this);
+    text_->setObjectName("11");
+    text_->setTextFormat(Qt::PlainText);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text_->setWordWrap(false);
+    text_->setFont(font);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName("12");
+    bar_->setTextVisible(false);
+    if (!smooth) bar_->setStyleSheet("QProgressBar::chunk { width: 8px; margin: 1px; }");
+    cancel_ = new QPushButton(cancelLabel_, this);
+    cancel_->setObjectName("10");
+    cancel_->setFont(font);
+    connect(cancel_, &QPushButton::clicked, this, &CProgressWnd::Cancel);
+    resize(390, 130);
+    Layout();
+    exists_ = true;
+    RestorePosition();
+    show();
+    sincePump_.start();
+}
+
+CProgressWnd::~CProgressWnd() {
+    if (exists_) DestroyWindow();
+    if (filtering_) qApp->removeEventFilter(this);
+}
+
+void CProgressWnd::Layout() {
+    // Four lines of "M" high and 390 wide for the text; the button right-aligned under it.
+    const QFontMetrics text(text_->font());
+    const int edgeX = style()->pixelMetric(QStyle::PM_DefaultFrameWidth), edgeY = edgeX;
+    const int textWidth = 390, textHeight = text.height() * textLines_;
+    text_->setGeometry(10, 10, textWidth, textHeight);
+    const QFontMetrics button(cancel_->font());
+    const int bw = button.horizontalAdvance(cancelLabel_ + "  ") + 4 * edgeX;
+    const int bh = button.height() + 3 * edgeY;
+    const QRect buttonRect(10 + textWidth - bw, 10 + textHeight + 10, bw, bh);
+    cancel_->setGeometry(buttonRect);
+    bar_->setGeometry(10, buttonRect.top() + edgeY, buttonRect.left() - 10 - 10, bh - 2 * edgeY);
+    setFixedSize(textWidth + 20, textHeight + bh + 30);
+}
+
+void CProgressWnd::RestorePosition() {
+    QSettings settings;
+    const int x = settings.value("Settings/X", -1).toInt();
+    const int y = settings.value("Settings/Y", -1).toInt();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->size() : QSize(0, 0);
+    if (x >= 0 && x < size.width() && y >= 0 && y < size.height()) {
+        move(x, y);
+    } else if (screen != nullptr) {
+        move(screen->geometry().center() - rect().center());
+    }
+}
+
+void CProgressWnd::SavePosition() {
+    QSettings settings;
+    settings.setValue("Settings/X", pos().x());
+    settings.setValue("Settings/Y", pos().y());
+}
+
+void CProgressWnd::SetBarRange(int lower, int upper, int step) {
+    if (!exists_) return;
+    lower_ = lower;
+    upper_ = upper;
+    step_ = step;
+    bar_->setRange(lower, upper);
+}
+
+int CProgressWnd::SetBarPosition(int position) {
+    if (!exists_) return previousPosition_;
+    if (isHidden()) show();
+    const int previousBar = bar_->value();
+    previousPosition_ = position;
+    const int percent = upper_ <= lower_ ? 0
+                                         : static_cast<int>((static_cast<double>(position) - lower_) * 100.0 /
+                                                                (static_cast<double>(upper_) - lower_) + 0.5);
+    if (percent != previousPercent_) {
+        previousPercent_ = percent;
+        setWindowTitle(QString::fromStdString(kws::res::FormatText("%s [%d%%]", title_.toStdString().c_str(), percent)));
+    }
+    bar_->setValue(position);
+    return previousBar;
+}
+
+void CProgressWnd::SetMessageText(const char* format, ...) {
+    if (!exists_) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = kws::res::VFormatText(format, args);
+    va_end(args);
+    if (text.size() > 511) text.resize(511);
+    text_->setText(QString::fromUtf8(text.c_str()));
+}
+
+QString CProgressWnd::MessageText() const { return text_->text(); }
+
+void CProgressWnd::PumpPendingMessages(bool cancelOnEscape) {
+    if (cancelled_ || !exists_) return;
+    // Pumping after every sample costs more than the work; a few dozen times a second keeps
+    // the window alive and the cancel button answering.
+    if (sincePump_.isValid() && sincePump_.elapsed() < kPumpIntervalMs) return;
+    sincePump_.restart();
+    if (cancelOnEscape && !filtering_) {
+        qApp->installEventFilter(this);
+        filtering_ = true;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpIntervalMs);
+}
+
+bool CProgressWnd::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && exists_ &&
+        !cancelled_) {
+        Cancel();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CProgressWnd::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        if (!cancelled_) Cancel();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CProgressWnd::closeEvent(QCloseEvent* event) {
+    // The close box cancels like the button.
+    event->ignore();
+    if (!cancelled_) Cancel();
+}
+
+void CProgressWnd::Cancel() {
+    SavePosition();
+    cancelled_ = true;
+    hide();
+    if (QWidget* main = parentWidget() ? parentWidget()->window() : nullptr) main->activateWindow();
+}
+
+void CProgressWnd::ShowProgress() {
+    if (!exists_ || isVisible()) return;
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    show();
+    repaint();
+}
+
+void CProgressWnd::HideProgress() {
+    if (exists_ && isVisible()) hide();
+}
+
+void CProgressWnd::DestroyWindow() {
+    if (!exists_) return;
+    SavePosition();
+    exists_ = false;
+    if (filtering_) {
+        qApp->removeEventFilter(this);
+        filtering_ = false;
+    }
+    hide();
+}

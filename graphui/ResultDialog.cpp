@@ -1,0 +1,174 @@
+#include "graphui/ResultDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include "graph/GraphPanel.h"
+#include "graph/GraphWnd.h"
+#include "graph/Prompts.h"
+#include "graphui/AppIcon.h"
+#include "graphui/DialogUnits.h"
+#include "graphui/GraphFrame.h"
+#include "graphui/ProgressWnd.h"
+#include "image/ImageHandle.h"
+#include "image/ImageHandleQt.h"
+#include "recording/LocalTime.h"
+#include "recording/SampleExport.h"
+#include "res/Resources.h"
+
+std::function<void(CNewGraph&)> CNewGraph::saveCommand;
+std::function<void(CNewGraph&)> CNewGraph::printCommand;
+
+namespace {
+
+QString Text(const char* key) { return QString::fromStdString(kws::res::Text(key)); }
+
+}  // namespace
+
+std::vector<CNewGraph::SeriesLook> CNewGraph::SeriesOf(int kind) {
+    if (kind != 0) return {{127, RGB(0, 188, 255)}, {128, RGB(255, 0, 0)}, {129, RGB(0, 255, 0)}};
+    return {{130, RGB(0, 188, 255)}, {131, RGB(255, 0, 0)}, {127, RGB(0, 0, 255)},
+            {129, RGB(0, 255, 0)},   {132, RGB(255, 0, 255)}, {133, RGB(255, 127, 0)}};
+}
+
+CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    setFont(DialogFont());
+    const DialogUnits du(font());
+    resize(du.Size(456, 326));
+    save_ = new QPushButton(Text("D129.1003"), this);
+    save_->setObjectName("1003");
+    save_->setGeometry(du.Rect(7, 303, 54, 21));
+    print_ = new QPushButton(Text("D129.1004"), this);
+    print_->setObjectName("1004");
+    print_->setGeometry(du.Rect(91, 303, 54, 21));
+    save_->setAutoDefault(false);
+    print_->setAutoDefault(false);
+    connect(save_, &QPushButton::clicked, this, [this] {
+        if (saveCommand) saveCommand(*this);
+    });
+    connect(print_, &QPushButton::clicked, this, [this] {
+        if (printCommand) printCommand(*this);
+    });
+}
+
+CNewGraph::~CNewGraph() = default;
+
+void CNewGraph::SetData(const kws::rec::SampleArray& samples) { samples_ = samples; }
+
+CGraphFrame* CNewGraph::Frame() const { return graph_ ? dynamic_cast<CGraphFrame*>(graph_->Frame()) : nullptr; }
+
+bool CNewGraph::OnInitDialog() {
+    InstallGraphFrame();
+    const QRect client = rect();
+    const QRect graphRect(10, 10, client.width() - 20, client.height() - 55);
+    graph_ = new CGraphWnd(kind_ != 0 ? 3 : 6, kind_);
+    if (!graph_->Create("", graphRect, this, 7, 1)) return false;
+    // The save and print commands go through the image library's current codec factory.
+    InstallImageFactory(new FCImageHandleFactory_QtImage());
+    return FillGraph();
+}
+
+bool CNewGraph::FillGraph() {
+    using kws::res::Format;
+    const QString caption = QString::fromStdString(kws::res::Text(138));
+    int64_t startTime = NullTimeStamp(), endTime = NullTimeStamp();
+    const int64_t n = static_cast<int64_t>(samples_.size());
+    CProgressWnd progress(this, QString::fromStdString(kws::res::Text(123)), true);
+    progress.SetBarRange(0, static_cast<int>(std::min<int64_t>(2 * n + 250, INT32_MAX)), 1);
+    progress.SetMessageText("%s", Format(124).c_str());
+    graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(102)), QStringLiteral("°C"), 1, 0, 1);
+    graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(103)), QString(), 0, 1, 1);
+    graph_->SetModeFlags(13, 1);
+    const auto series = SeriesOf(kind_);
+    std::vector<int> seriesSlots;
+    for (const SeriesLook& s : series) {
+        seriesSlots.push_back(graph_->AddSeries(s.color, QString::fromStdString(Format(s.stringId)), 1, 1, 0));
+        graph_->ReservePoints(seriesSlots.back(), samples_.size());
+    }
+    auto cancelled = [&] {
+        if (!progress.Cancelled()) return false;
+        Prompts::Get().Message(this, QString::fromStdString(kws::res::Text(125)), caption);
+        progress.DestroyWindow();
+        return true;
+    };
+    auto plotted = [](double v) { return v == -250.0 || v == 250.0 ? 0.0 : v; };
+    for (int64_t i = 0; i < n; ++i) {
+        progress.Advance();
+        progress.PumpPendingMessages(true);
+        const kws::rec::SampleRecord& r = samples_[static_cast<size_t>(i)];
+        if (i == 0) startTime = r.time;
+        if (r.time > endTime) endTime = r.time;
+        graph_->AddPoint(seriesSlots[0], static_cast<double>(i), plotted(r.value[0]), 1, -1, r.time);
+        if (cancelled()) return false;
+    }
+    for (int64_t i = 0; i < n; ++i) {
+        progress.Advance();
+        progress.PumpPendingMessages(true);
+        const kws::rec::SampleRecord& r = samples_[static_cast<size_t>(i)];
+        const double x = static_cast<double>(i);
+        const int plain = kind_ != 0 ? 3 : 5;  // series that take their value with the replacement
+        for (int s = 1; s < plain; ++s) graph_->AddPoint(seriesSlots[static_cast<size_t>(s)], x, plotted(r.value[s]), 1, -1, r.time);
+        if (kind_ == 0 && r.value[5] != -25.0) graph_->AddPoint(seriesSlots[5], x, r.value[5], 1, -1, r.time);
+        if (cancelled()) return false;
+    }
+    // Title: one day, or a span of days.
+    kws::rec::LocalFields a{}, b{};
+    kws::rec::LocalFieldsOf(startTime, a);
+    kws::rec::LocalFieldsOf(endTime, b);
+    const std::string startDate = kws::rec::FormatLocalTime(startTime, "%d/%m/%Y");
+    const std::string startClock = kws::rec::FormatLocalTime(startTime, "%H:%Mh");
+    const std::string endDate = kws::rec::FormatLocalTime(endTime, "%d/%m/%Y");
+    const std::string endClock = kws::rec::FormatLocalTime(endTime, "%H:%Mh");
+    if (a.day == b.day && a.month == b.month && a.year == b.year) {
+        title_ = QString::fromStdString(Format(137, startDate.c_str(), startClock.c_str(), endClock.c_str()));
+    } else {
+        title_ = QString::fromStdString(Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
+    }
+    setWindowTitle(title_);
+    if (CGraphPanel* panel = graph_->Panel()) panel->FitToData(4105);
+    if (CGraphFrame* frame = Frame()) {
+        frame->DockLegend();
+        frame->ShowLegendNow();
+    }
+    progress.DestroyWindow();
+    return true;
+}
+
+bool CNewGraph::Build() {
+    if (!built_) built_ = OnInitDialog();
+    return built_;
+}
+
+int CNewGraph::DoModal() {
+    if (!Build()) {
+        OnClose();
+        return 0;
+    }
+    return Prompts::Get().Exec(*this) == -1 ? -1 : 0;
+}
+
+void CNewGraph::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const int cx = event->size().width(), cy = event->size().height();
+    if (graph_ == nullptr) return;
+    graph_->setGeometry(10, 10, cx - 20, cy - 53);
+    save_->setGeometry(10, cy - 36, 80, 33);
+    print_->setGeometry(145, cy - 36, 80, 33);
+}
+
+void CNewGraph::OnClose() {
+    if (graph_ != nullptr) graph_->hide();
+    done(0);
+}
+
+void CNewGraph::closeEvent(QCloseEvent* event) {
+    OnClose();
+    event->accept();
+}
+
+void CNewGraph::reject() { OnClose(); }

@@ -1,0 +1,67 @@
+// The result of one evaluation: a dialog whose graph window shows the samples as three or six
+// curves, built under a progress window, with the legend docked above the plot, titled with the
+// evaluated span, and the buttons "Speichern" and "Ausdrucken".
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+#include "recording/SampleRecord.h"
+
+class CGraphWnd;
+class CGraphFrame;
+class QPushButton;
+
+class CNewGraph : public QDialog {
+    Q_OBJECT
+
+public:
+    // `kind` is the layout flag: nonzero for the three-curve layout.
+    CNewGraph(int kind, QWidget* parent);
+    ~CNewGraph() override;
+
+    void SetData(const kws::rec::SampleArray& samples);
+    // Builds the graph and runs the dialog; 0 when it closes (also after a cancelled build).
+    int DoModal();
+    // Builds the graph without running the dialog (the headless image and page export); false
+    // when the build was cancelled.
+    bool Build();
+
+    CGraphWnd* Graph() const { return graph_; }
+    CGraphFrame* Frame() const;
+    const QString& Title() const { return title_; }
+    QPushButton* SaveButton() const { return save_; }
+    QPushButton* PrintButton() const { return print_; }
+    int Kind() const { return kind_; }
+
+    // What "Speichern" and "Ausdrucken" do (installed by the saving and printing code).
+    static std::function<void(CNewGraph&)> saveCommand;
+    static std::function<void(CNewGraph&)> printCommand;
+
+    // The series names and colours of a layout, in slot order.
+    struct SeriesLook {
+        int stringId;
+        uint32_t color;  // COLORREF
+    };
+    static std::vector<SeriesLook> SeriesOf(int kind);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    bool OnInitDialog();
+    bool FillGraph();
+    void OnClose();
+
+    int kind_;
+    kws::rec::SampleArray samples_;
+    CGraphWnd* graph_ = nullptr;
+    QPushButton* save_;
+    QPushButton* print_;
+    QString title_;
+    bool built_ = false;
+};

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "graph/GraphPanel.h"
+#include "graph/GraphWnd.h"
+#include "graph/Prompts.h"
+#include "graphui/GraphFrame.h"
+#include "graphui/ProgressWnd.h"
+#include "graphui/ResultDialog.h"
+#include "recording/SampleExport.h"
+#include "tests/recording/TestSupport.h"
+
+namespace {
+
+class ScriptedPrompts : public Prompts {
+public:
+    std::function<int(QDialog&)> onExec;
+    QStringList messages;
+    ScriptedPrompts() { Prompts::Set(this); }
+    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
+    int Exec(QDialog& dialog) override { return onExec ? onExec(dialog) : 0; }
+    void Message(QWidget*, const QString& text, const QString&, Icon) override { messages << text; }
+};
+
+kws::rec::SampleArray Samples(int n, int64_t start, int kind) {
+    kws::rec::SampleArray s;
+    for (int i = 0; i < n; ++i) {
+        kws::rec::SampleRecord r;
+        for (int k = 0; k < 6; ++k) r.value[k] = 10.0 * k + i % 17;
+        if (kind == 0) r.value[5] = 100.0 + (i / 50) % 2;
+        r.time = start + i;
+        s.push_back(r);
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(ProgressWnd, PercentInTheCaption) {
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    CProgressWnd p(nullptr, "Bearbeitung", true);
+    p.SetBarRange(0, 100, 1);
+    p.SetBarPosition(49);
+    EXPECT_EQ(p.windowTitle(), "Bearbeitung [49%]");
+    p.SetBarPosition(50);
+    EXPECT_EQ(p.windowTitle(), "Bearbeitung [50%]");
+    p.SetBarRange(0, 3, 1);
+    p.SetBarPosition(1);
+    EXPECT_EQ(p.windowTitle(), "Bearbeitung [33%]");
+    p.SetBarPosition(2);
+    EXPECT_EQ(p.windowTitle(), "Bearbeitung [67%]");
+    p.setWindowTitle("marker");
+    p.SetBarPosition(2);  // same percentage: the caption is not rewritten
+    EXPECT_EQ(p.windowTitle(), "marker");
+    p.SetBarRange(5, 5, 1);
+    p.SetBarPosition(9);
+    EXPECT_EQ(p.Percent(), 0);
+    std::string longText(700, 'x');
+    p.SetMessageText("%s", longText.c_str());
+    EXPECT_EQ(p.MessageText().size(), 511);
+}
+
+TEST(ProgressWnd, EscapeCancelsOnceAndThePositionIsKept) {
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    QSettings settings;
+    settings.setValue("Settings/X", -50);  // off screen: centred instead
+    settings.setValue("Settings/Y", 40);
+    {
+        CProgressWnd p(nullptr, "Bearbeitung", true);
+        EXPECT_GE(p.x(), 0);
+        QTimer::singleShot(5, [] { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qApp->topLevelWidgets().first(), Qt::Key_Escape); });
+        QTest::qWait(40);
+        p.PumpPendingMessages(true);
+        QTest::keyClick(&p, Qt::Key_Escape);
+        EXPECT_TRUE(p.Cancelled());
+        EXPECT_FALSE(p.isVisible());
+        p.PumpPendingMessages(true);  // returns at once
+        p.move(120, 80);
+        p.DestroyWindow();
+    }
+    EXPECT_EQ(settings.value("Settings/X").toInt(), 120);
+    CProgressWnd again(nullptr, "x", false);
+    EXPECT_EQ(again.pos(), QPoint(120, 80));
+    settings.clear();
+}
+
+TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    ScriptedPrompts prompts;
+    for (int kind : {1, 0}) {
+        CNewGraph dialog(kind, nullptr);
+        const int64_t start = kws::test::MkTime(2008, 6, 3, 10, 0, 0);
+        kws::rec::SampleArray samples = Samples(9001, start, kind);
+        samples[5].value[0] = -250.0;
+        samples[6].value[0] = 250.0;
+        samples[7].value[0] = -249.9;
+        if (kind == 0) samples[8].value[5] = -25.0;
+        dialog.SetData(samples);
+        bool ran = false;
+        prompts.onExec = [&](QDialog& d) {
+            ran = true;
+            EXPECT_EQ(&d, &dialog);
+            CGraphWnd* g = dialog.Graph();
+            const int series = kind ? 3 : 6;
+            EXPECT_EQ(g->GetSeriesCount(), series);
+            const auto looks = CNewGraph::SeriesOf(kind);
+            for (int s = 0; s < series; ++s) EXPECT_EQ(g->GetSeries(s)->GetColor(), looks[static_cast<size_t>(s)].color);
+            EXPECT_EQ(g->GetSeries(1)->GetTitle(), kind ? "Drehzahl (%)" : "Zirkulation Temp. (°C)");
+            EXPECT_EQ(g->GetSeries(0)->GetPoint(5).y, 0.0);
+            EXPECT_EQ(g->GetSeries(0)->GetPoint(6).y, 0.0);
+            EXPECT_EQ(g->GetSeries(0)->GetPoint(7).y, -249.9);
+            EXPECT_EQ(g->GetSeries(0)->GetPoint(100).x, 100.0);
+            EXPECT_EQ(g->GetSeries(0)->GetPoint(100).time, start + 100);
+            if (kind == 0) {
+                EXPECT_EQ(g->GetSeries(5)->GetCount(), 9000);  // value 5 of -25 adds no point
+                EXPECT_EQ(g->GetSeries(4)->GetCount(), 9001);
+            }
+            EXPECT_EQ(dialog.windowTitle(), "Auswertung des Tages 03/06/2008 von 10:00h bis 12:30h Uhr");
+            EXPECT_TRUE(dialog.Frame()->LegendBar()->isVisibleTo(&dialog));
+            EXPECT_EQ(g->GetModeFlags(), 13);
+            return 0;
+        };
+        EXPECT_EQ(dialog.DoModal(), 0);
+        EXPECT_TRUE(ran);
+    }
+    // Across midnight the title names both days.
+    CNewGraph dialog(1, nullptr);
+    dialog.SetData(Samples(7201, kws::test::MkTime(2008, 6, 3, 23, 0, 0), 1));
+    prompts.onExec = [](QDialog&) { return 0; };
+    dialog.DoModal();
+    EXPECT_EQ(dialog.Title(), "Auswertung von 03/06/2008 (um 23:00h) bis 04/06/2008 (um 01:00h)");
+}
+
+TEST(ResultDialog, CancellingTheBuildClosesItWithAMessage) {
+    ScriptedPrompts prompts;
+    CNewGraph dialog(0, nullptr);
+    dialog.SetData(Samples(400000, 1212480000, 0));
+    bool shown = false;
+    prompts.onExec = [&](QDialog&) {
+        shown = true;
+        return 0;
+    };
+    // Press the progress window's cancel button once it is up.
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* p = dynamic_cast<CProgressWnd*>(w); p && p->isVisible()) QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+        }
+    });
+    timer.start(20);
+    EXPECT_EQ(dialog.DoModal(), 0);
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], "Grafik Berechnung abgebrochen");
+}
+
+TEST(ResultDialog, EmptySamplesStillOpenTheDialog) {
+    ScriptedPrompts prompts;
+    CNewGraph dialog(1, nullptr);
+    bool shown = false;
+    prompts.onExec = [&](QDialog&) {
+        shown = true;
+        return 0;
+    };
+    dialog.DoModal();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(dialog.Graph()->GetSeries(0)->GetCount(), 0);
+    EXPECT_TRUE(dialog.Title().startsWith("Auswertung des Tages 01/01/1970"));
+}
+
+TEST(ResultDialog, LayoutKeepsItsMarginsOnResize) {
+    ScriptedPrompts prompts;
+    CNewGraph dialog(1, nullptr);
+    dialog.SetData(Samples(100, 1212480000, 1));
+    prompts.onExec = [&](QDialog& d) {
+        d.show();
+        d.resize(900, 640);
+        QApplication::processEvents();
+        EXPECT_EQ(dialog.Graph()->geometry(), QRect(10, 10, 880, 587));
+        EXPECT_EQ(dialog.SaveButton()->geometry(), QRect(10, 604, 80, 33));
+        EXPECT_EQ(dialog.PrintButton()->geometry(), QRect(145, 604, 80, 33));
+        return 0;
+    };
+    dialog.DoModal();
+}
