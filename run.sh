@@ -20,7 +20,7 @@ fi
 out=out/sample-evaluation
 mkdir -p "$out"
 "$program" --info "$sample" > "$out/info.txt"
-outputs=(--samples "$out/samples.tsv")
+outputs=(--samples "$out/samples.tsv" --image "$out/graph.png" --pdf "$out/page.pdf")
 summary=$("$program" --evaluate "$sample" "${outputs[@]}")
 
 layout=$(sed -n 's/^layout=//p' "$out/info.txt")

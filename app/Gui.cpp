@@ -7,6 +7,7 @@
 #include "app/Language.h"
 #include "app/MainDialog.h"
 #include "graphui/AppIcon.h"
+#include "graphui/GraphExport.h"
 
 void SetUpApplication(QApplication& app) {
     app.setOrganizationName("kwsekunde");
@@ -14,6 +15,7 @@ void SetUpApplication(QApplication& app) {
     app.setApplicationDisplayName("KW_bew_sekunde");
     app.setDesktopFileName("io.github.kwsekunde.KwSekunde");
     app.setWindowIcon(AppIcon());
+    InstallGraphCommands();
 }
 
 int RunGui(QApplication& app, const QString& file, std::optional<int> language) {

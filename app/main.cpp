@@ -7,6 +7,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Gui.h"
+#include "app/HeadlessExport.h"
+#include "graphui/GraphExport.h"
 #include "res/Resources.h"
 
 #ifndef KWS_VERSION
@@ -36,5 +38,12 @@ int main(int argc, char** argv) {
     const std::optional<int> language =
         options.language ? options.language : ReadLanguageFile("spra.ini");
     if (language) kws::res::SelectLanguage(*language);
+    if (options.mode == Mode::kEvaluate && (options.imageOut || options.pdfOut)) {
+        // Pictures and pages are drawn by the graph's widgets, offscreen: no screen needed.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        SetUpApplication(app);
+        return RunHeadless(options, &ExportEvaluation);
+    }
     return RunHeadless(options, {});
 }

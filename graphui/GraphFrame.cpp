@@ -21,6 +21,9 @@ void InstallGraphFrame() { SetGraphFrameFactory(&MakeFrame); }
 CGraphFrame::CGraphFrame(CGraphWnd* graph, int timerFlag, int kind) : QMainWindow(graph), kind_(kind) {
     setWindowFlags(Qt::Widget);
     setDockNestingEnabled(false);
+    // The strips between the bars and the plot show the button face.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
     container_ = new CGraphContainer(this);
     container_->setObjectName(QString::number(kContainerId));
     setCentralWidget(container_);

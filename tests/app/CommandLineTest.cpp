@@ -14,6 +14,7 @@
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
+#include "tests/image/ImageTestSupport.h"
 #include "tests/recording/TestSupport.h"
 
 using kws::test::TempFile;
@@ -139,6 +140,20 @@ TEST(CommandLine, EvaluateWritesTheSamplesOfTheWindow) {
     free(data);
     EXPECT_NE(r.out.find("samples=" + std::to_string(samples.size())), std::string::npos);
     std::remove(tsv.c_str());
+}
+
+TEST(CommandLine, ImageAndPageOfTheBundledSample) {
+    char dir[] = "/tmp/kws_cli_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string png = std::string(dir) + "/graph.png", pdf = std::string(dir) + "/page.pdf";
+    const Result r = RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" + png +
+                                "' --pdf '" + pdf + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(kws::test::Capture("identify -format '%w x %h' '" + png + "'"), "1280 x 1024");
+    EXPECT_NE(kws::test::Capture("pdftotext '" + pdf + "' -").find("Legende"), std::string::npos);
+    EXPECT_EQ(RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" +
+                         std::string(dir) + "/graph.xyz'").exitCode, 1);
+    std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 TEST(CommandLine, ExitCodesAndMessages) {
