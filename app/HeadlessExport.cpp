@@ -9,7 +9,8 @@
 
 std::string ExportEvaluation(const kws::app::EvaluationJob& job) {
     CNewGraph dialog(job.layoutFlag, nullptr);
-    dialog.SetData(*job.samples);
+    // The dialog only reads the samples while it lives: share them instead of copying.
+    dialog.SetData(std::shared_ptr<const kws::rec::SampleArray>(job.samples, [](const kws::rec::SampleArray*) {}));
     if (!dialog.Build()) return "the graph could not be built";
     dialog.show();
     QApplication::processEvents();

@@ -257,7 +257,7 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
 
 bool CKWSekundeDlg::Evaluate(int64_t start, int64_t end) {
     const kws::rec::RecordingFacts& f = recording_.Facts();
-    const auto status = kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, samples_);
+    const auto status = kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, *samples_);
     if (!status.ok) {
         Prompts::Get().Message(this, QString::fromStdString(kws::res::Format(108, f.fileName.c_str(), kws::rec::kErrHardIO)),
                                QApplication::applicationDisplayName());
@@ -289,7 +289,7 @@ void CKWSekundeDlg::OnEvaluate() {
             return;
         case kws::rec::WindowCheck::kOk: break;
     }
-    samples_.clear();
+    samples_ = std::make_shared<kws::rec::SampleArray>();
     const bool ok = layoutFlag_ == 1 ? EvaluateThreeCurves(chosenStart, chosenEnd) : EvaluateSixCurves(chosenStart, chosenEnd);
     if (ok) {
         showMinimized();

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 #include "recording/Recording.h"
 #include "recording/SampleRecord.h"
 
@@ -37,7 +39,7 @@ public:
 
     // State, for the program's tests.
     int LayoutFlag() const { return layoutFlag_; }
-    const kws::rec::SampleArray& Samples() const { return samples_; }
+    const kws::rec::SampleArray& Samples() const { return *samples_; }
     const kws::rec::Recording& Recording() const { return recording_; }
     QString InfoText() const;
     Qt::Alignment InfoAlignment() const;
@@ -69,7 +71,8 @@ private:
     QString workingFolder_;
     kws::rec::Recording recording_;
     int layoutFlag_ = 1;
-    kws::rec::SampleArray samples_;
+    // The latest evaluation; shared with the result dialog, a new array for every evaluation.
+    std::shared_ptr<kws::rec::SampleArray> samples_ = std::make_shared<kws::rec::SampleArray>();
     bool evaluating_ = false;
 
     QGroupBox* startGroup_;

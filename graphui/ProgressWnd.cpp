@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStyle>
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "res/Resources.h"
@@ -89,13 +90,15 @@ void CProgressWnd::SetBarRange(int lower, int upper, int step) {
     lower_ = lower;
     upper_ = upper;
     step_ = step;
+    shownStep_ = -1;
     bar_->setRange(lower, upper);
 }
 
 int CProgressWnd::SetBarPosition(int position) {
     if (!exists_) return previousPosition_;
     if (isHidden()) show();
-    const int previousBar = bar_->value();
+    const int previousBar = barPosition_;
+    barPosition_ = position;
     previousPosition_ = position;
     const int percent = upper_ <= lower_ ? 0
                                          : static_cast<int>((static_cast<double>(position) - lower_) * 100.0 /
@@ -104,7 +107,14 @@ int CProgressWnd::SetBarPosition(int position) {
         previousPercent_ = percent;
         setWindowTitle(QString::fromStdString(kws::res::FormatText("%s [%d%%]", title_.toStdString().c_str(), percent)));
     }
-    bar_->setValue(position);
+    // The bar widget is moved only when the change can show: a few hundred times over the whole
+    // range rather than millions of times.
+    const double span = std::max(1.0, static_cast<double>(upper_) - lower_);
+    const int step = static_cast<int>((static_cast<double>(position) - lower_) * 1000.0 / span);
+    if (step != shownStep_) {
+        shownStep_ = step;
+        bar_->setValue(position);
+    }
     return previousBar;
 }
 

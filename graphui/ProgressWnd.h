@@ -38,6 +38,7 @@ public:
     QString Title() const { return title_; }
     QString MessageText() const;
     int Percent() const { return previousPercent_; }
+    int BarPosition() const { return barPosition_; }
     QPushButton* CancelButton() const { return cancel_; }
 
     // Cancels as the button or Escape does.
@@ -60,6 +61,8 @@ private:
     QString cancelLabel_ = QStringLiteral(" Cancel ");
     int lower_ = 0, upper_ = 100, step_ = 1;
     int previousPosition_ = 0, previousPercent_ = 0;
+    int barPosition_ = 0;  // where the bar stands (the widget follows in visible steps)
+    int shownStep_ = -1;
     int textLines_ = 4;
     bool cancelled_ = false;
     bool exists_ = false;

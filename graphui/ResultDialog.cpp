@@ -58,7 +58,11 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
 
 CNewGraph::~CNewGraph() = default;
 
-void CNewGraph::SetData(const kws::rec::SampleArray& samples) { samples_ = samples; }
+void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
+    samples_ = std::make_shared<const kws::rec::SampleArray>(samples);
+}
+
+void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) { samples_ = std::move(samples); }
 
 CGraphFrame* CNewGraph::Frame() const { return graph_ ? dynamic_cast<CGraphFrame*>(graph_->Frame()) : nullptr; }
 
@@ -77,7 +81,9 @@ bool CNewGraph::FillGraph() {
     using kws::res::Format;
     const QString caption = QString::fromStdString(kws::res::Text(138));
     int64_t startTime = NullTimeStamp(), endTime = NullTimeStamp();
-    const int64_t n = static_cast<int64_t>(samples_.size());
+    static const kws::rec::SampleArray kNone;
+    const kws::rec::SampleArray& samples = samples_ ? *samples_ : kNone;
+    const int64_t n = static_cast<int64_t>(samples.size());
     CProgressWnd progress(this, QString::fromStdString(kws::res::Text(123)), true);
     progress.SetBarRange(0, static_cast<int>(std::min<int64_t>(2 * n + 250, INT32_MAX)), 1);
     progress.SetMessageText("%s", Format(124).c_str());
@@ -88,7 +94,7 @@ bool CNewGraph::FillGraph() {
     std::vector<int> seriesSlots;
     for (const SeriesLook& s : series) {
         seriesSlots.push_back(graph_->AddSeries(s.color, QString::fromStdString(Format(s.stringId)), 1, 1, 0));
-        graph_->ReservePoints(seriesSlots.back(), samples_.size());
+        graph_->ReservePoints(seriesSlots.back(), samples.size());
     }
     auto cancelled = [&] {
         if (!progress.Cancelled()) return false;
@@ -100,7 +106,7 @@ bool CNewGraph::FillGraph() {
     for (int64_t i = 0; i < n; ++i) {
         progress.Advance();
         progress.PumpPendingMessages(true);
-        const kws::rec::SampleRecord& r = samples_[static_cast<size_t>(i)];
+        const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
         if (i == 0) startTime = r.time;
         if (r.time > endTime) endTime = r.time;
         graph_->AddPoint(seriesSlots[0], static_cast<double>(i), plotted(r.value[0]), 1, -1, r.time);
@@ -109,7 +115,7 @@ bool CNewGraph::FillGraph() {
     for (int64_t i = 0; i < n; ++i) {
         progress.Advance();
         progress.PumpPendingMessages(true);
-        const kws::rec::SampleRecord& r = samples_[static_cast<size_t>(i)];
+        const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
         const double x = static_cast<double>(i);
         const int plain = kind_ != 0 ? 3 : 5;  // series that take their value with the replacement
         for (int s = 1; s < plain; ++s) graph_->AddPoint(seriesSlots[static_cast<size_t>(s)], x, plotted(r.value[s]), 1, -1, r.time);

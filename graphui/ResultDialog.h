@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "recording/SampleRecord.h"
 
@@ -22,7 +23,10 @@ public:
     CNewGraph(int kind, QWidget* parent);
     ~CNewGraph() override;
 
+    // The samples to show: a copy, or an array shared with the caller, which must not change it
+    // while the dialog lives (a month of samples is 145 MB; the main dialog shares its array).
     void SetData(const kws::rec::SampleArray& samples);
+    void SetData(std::shared_ptr<const kws::rec::SampleArray> samples);
     // Builds the graph and runs the dialog; 0 when it closes (also after a cancelled build).
     int DoModal();
     // Builds the graph without running the dialog (the headless image and page export); false
@@ -58,7 +62,7 @@ private:
     void OnClose();
 
     int kind_;
-    kws::rec::SampleArray samples_;
+    std::shared_ptr<const kws::rec::SampleArray> samples_;
     CGraphWnd* graph_ = nullptr;
     QPushButton* save_;
     QPushButton* print_;
