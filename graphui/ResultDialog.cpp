@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
@@ -54,6 +55,11 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     connect(print_, &QPushButton::clicked, this, [this] {
         if (printCommand) printCommand(*this);
     });
+    // The keys users expect for the two commands.
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, save_, &QPushButton::click);
+    auto* printKey = new QShortcut(QKeySequence::Print, this);
+    connect(printKey, &QShortcut::activated, print_, &QPushButton::click);
 }
 
 CNewGraph::~CNewGraph() = default;
