@@ -228,7 +228,8 @@ void CKWSekundeDlg::Message(const QString& text, int icon) {
 
 void CKWSekundeDlg::OpenRecording() {
     QSettings settings;
-    const QString folder = settings.value("Settings/LastFolder", QDir::homePath()).toString();
+    QString folder = settings.value("Settings/LastFolder", QDir::homePath()).toString();
+    if (!QDir(folder).exists()) folder = QDir::currentPath();
     const QString path = Prompts::Get().OpenFile(this, QString(), folder, "TXT Files (*.txt);;CSV Files (*.csv)");
     if (path.isEmpty()) return;
     settings.setValue("Settings/LastFolder", QFileInfo(path).absolutePath());

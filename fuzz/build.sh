@@ -2,9 +2,11 @@
 # Builds the fuzz targets with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
 # into fuzz/out/. Run one with, for example:
 #   fuzz/out/fuzz_bmp -max_total_time=600 /tmp/corpus-bmp tests/fuzz-seeds/bmp
+# An output folder other than fuzz/out may be given as the first argument.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-out=fuzz/out
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+cd "$source_dir"
+out=${1:-fuzz/out}
 mkdir -p "$out"
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I."
 qt="$(pkg-config --cflags --libs Qt6Gui exiv2) -lgif"

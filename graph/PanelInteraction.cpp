@@ -353,10 +353,13 @@ void CGraphPanel::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Down: PanBy(0, -0.1); break;
         case Qt::Key_Home: FitToData(kCmdFitPage); break;
         case Qt::Key_Escape:
-            if (zoomRectShown_ || rubberBandActive_) {
-                zoomRectShown_ = rubberBandActive_ = false;
-                update();
+            // Escape drops a zoom rectangle; without one it belongs to the dialog (closing it).
+            if (!zoomRectShown_ && !rubberBandActive_) {
+                event->ignore();
+                return;
             }
+            zoomRectShown_ = rubberBandActive_ = false;
+            update();
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -364,6 +367,9 @@ void CGraphPanel::keyPressEvent(QKeyEvent* event) {
                 OpenPropertySheet();
             } else if (zoomRectShown_) {
                 ApplyZoom();
+            } else {
+                event->ignore();
+                return;
             }
             break;
         default: QWidget::keyPressEvent(event); return;
