@@ -215,27 +215,14 @@ int CPage::Print(int row, int col, unsigned flags, int size, const char* format,
 void CPage::InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, unsigned flags, int size,
                        const QString& text) {
     if (region == nullptr && (left > d_.right || top > d_.bottom)) return;
-    if (region != nullptr) {
-        EnterRegion(region, top, left);
-        bottom = std::min(bottom + region->contentTop, region->bottom);
-        right = std::min(right + region->contentLeft, region->right);
-    } else {
-        SaveState();
-    }
-    d_.top = top;
-    d_.left = left;
-    d_.bottom = bottom;
-    d_.right = right;
-    d_.text = text;
-    if (flags != kKeepFlags) d_.textFlags = flags;
-    if (size > 0) d_.pointSize = size;
-    printer_->RenderText(d_, lineSpacing_);
-    const int lastRight = d_.lastRight;
-    if (region != nullptr) {
-        LeaveRegion(region);
-    } else {
-        RestoreState();
-    }
+    int lastRight = nextColumn_;
+    InRectangle(region, top, left, bottom, right, [&] {
+        d_.text = text;
+        if (flags != kKeepFlags) d_.textFlags = flags;
+        if (size > 0) d_.pointSize = size;
+        printer_->RenderText(d_, lineSpacing_);
+        lastRight = d_.lastRight;
+    });
     nextColumn_ = lastRight;
 }
 
@@ -296,47 +283,30 @@ int CPage::SetPointSize(int size) {
     return old;
 }
 
-double CPage::SetRightEdge(double inches) {
-    const double old = InchesX(d_.right);
-    if (inches > 0) {
-        d_.right = UnitsX(inches);
-    } else if (inches == -1) {
-        d_.right = d_.pageWidth;
+int CPage::SetEdge(int& edge, int units, int reset) {
+    const int old = edge;
+    if (units > 0) {
+        edge = units;
+    } else if (units == -1) {
+        edge = reset;
     }
     return old;
 }
 
-int CPage::SetRightEdge(int units) {
-    const int old = d_.right;
-    if (units > 0) {
-        d_.right = units;
-    } else if (units == -1) {
-        d_.right = d_.pageWidth;
-    }
-    return old;
+double CPage::SetRightEdge(double inches) {
+    return InchesX(SetEdge(d_.right, inches > 0 ? UnitsX(inches) : inches == -1 ? -1 : 0, d_.pageWidth));
 }
+
+int CPage::SetRightEdge(int units) { return SetEdge(d_.right, units, d_.pageWidth); }
 
 double CPage::SetBottomEdge(double inches) {
-    const double old = InchesY(d_.bottom);
-    if (inches > 0) {
-        d_.bottom = UnitsY(inches);
-    } else if (inches == -1) {
-        d_.bottom = d_.pageHeight;
-    }
-    return old;
+    return InchesY(SetEdge(d_.bottom, inches > 0 ? UnitsY(inches) : inches == -1 ? -1 : 0, d_.pageHeight));
 }
 
-int CPage::SetBottomEdge(int units) {
-    const int old = d_.bottom;
-    if (units > 0) {
-        d_.bottom = units;
-    } else if (units == -1) {
-        d_.bottom = d_.pageHeight;
-    }
-    return old;
-}
+int CPage::SetBottomEdge(int units) { return SetEdge(d_.bottom, units, d_.pageHeight); }
 
-void CPage::LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned pen) {
+void CPage::InRectangle(CPrintRegion* region, int top, int left, int bottom, int right,
+                        const std::function<void()>& draw) {
     if (region != nullptr) {
         EnterRegion(region, top, left);
         bottom = std::min(bottom + region->contentTop, region->bottom);
@@ -348,36 +318,28 @@ void CPage::LineUnits(CPrintRegion* region, int top, int left, int bottom, int r
     d_.left = left;
     d_.bottom = bottom;
     d_.right = right;
-    if (pen != kKeepFlags) d_.penFlags = pen;
-    printer_->RenderLine(d_, lineWidth);
+    draw();
     if (region != nullptr) {
         LeaveRegion(region);
     } else {
         RestoreState();
     }
+}
+
+void CPage::LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned pen) {
+    InRectangle(region, top, left, bottom, right, [&] {
+        if (pen != kKeepFlags) d_.penFlags = pen;
+        printer_->RenderLine(d_, lineWidth);
+    });
 }
 
 void CPage::BoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned fill,
                      unsigned pen) {
-    if (region != nullptr) {
-        EnterRegion(region, top, left);
-        bottom = std::min(bottom + region->contentTop, region->bottom);
-        right = std::min(right + region->contentLeft, region->right);
-    } else {
-        SaveState();
-    }
-    d_.top = top;
-    d_.left = left;
-    d_.bottom = bottom;
-    d_.right = right;
-    if (fill != kKeepFlags) d_.fillFlags = fill;
-    if (pen != kKeepFlags) d_.penFlags = pen;
-    printer_->RenderBox(d_, lineWidth);
-    if (region != nullptr) {
-        LeaveRegion(region);
-    } else {
-        RestoreState();
-    }
+    InRectangle(region, top, left, bottom, right, [&] {
+        if (fill != kKeepFlags) d_.fillFlags = fill;
+        if (pen != kKeepFlags) d_.penFlags = pen;
+        printer_->RenderBox(d_, lineWidth);
+    });
 }
 
 void CPage::DrawLine(CPrintRegion* r, double top, double left, double bottom, double right, int lineWidth, unsigned pen) {

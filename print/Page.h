@@ -138,6 +138,10 @@ private:
                        int lineWidth, unsigned fill, unsigned flags);
     // Region members work relative to the region, limited to it, transparently (white on dark).
     void DrawBitmap(int top, int left, int bottom, int right, const char* fileName);
+    int SetEdge(int& edge, int units, int reset);
+    // Runs `draw` with the descriptor set to the rectangle, inside the region when there is one;
+    // the descriptor is restored afterwards.
+    void InRectangle(CPrintRegion* region, int top, int left, int bottom, int right, const std::function<void()>& draw);
     void EnterRegion(CPrintRegion* region, int& row, int& col);
     void LeaveRegion(CPrintRegion* region);
 
