@@ -14,6 +14,8 @@ for tool in xvfb-run xdotool import identify convert; do
         exit 77
     fi
 done
+# The program must use the X server, whatever the test runner asked of Qt.
+unset QT_QPA_PLATFORM
 out="$build/e2e"
 rm -rf "$out"
 mkdir -p "$out"
@@ -25,10 +27,12 @@ saved="$out/saved-graph.png"
 cat > "$out/drive.sh" <<DRIVE
 set -u
 fail() { echo "FAILED: \$*"; import -window root "$out/failure.png"; exit 1; }
+# Waiting for a window, but not for ever.
+wait_window() { timeout 30 xdotool search --sync --name "\$1" | head -1; }
 cd "$out"
 HOME="$out/home" XDG_CONFIG_HOME="$out/config" "$program" > "$out/program.log" 2>&1 &
 pid=\$!
-main=\$(xdotool search --sync --name "Calora Control Dateiauswerter" | head -1)
+main=\$(wait_window "Calora Control Dateiauswerter")
 [ -n "\$main" ] || fail "no main dialog"
 sleep 1
 import -window root "$out/01-main.png"
@@ -38,7 +42,8 @@ click() {  # window, x fraction, y fraction (in thousandths)
 }
 # "Datei...": the file dialog takes the typed path.
 click "\$main" 668 117
-dialog=\$(xdotool search --sync --name "^Open|Öffnen" | head -1)
+dialog=\$(wait_window "^Open|Öffnen")
+[ -n "\$dialog" ] || fail "no file dialog"
 sleep 1
 import -window root "$out/02-file-dialog.png"
 xdotool windowfocus --sync "\$dialog"
@@ -48,7 +53,7 @@ sleep 1
 import -window root "$out/03-opened.png"
 # "Auswertung": the result dialog appears with the curves.
 click "\$main" 884 117
-result=\$(xdotool search --sync --name "Auswertung des Tages" | head -1)
+result=\$(wait_window "Auswertung des Tages")
 [ -n "\$result" ] || fail "no result dialog"
 sleep 2
 import -window root "$out/04-result.png"
@@ -67,7 +72,8 @@ import -window root "$out/06-zoomed.png"
 # "Speichern" with Ctrl+S: the save dialog takes the typed path.
 xdotool windowfocus --sync "\$result"
 xdotool key ctrl+s
-save=\$(xdotool search --sync --name "^Save|Speichern" | head -1)
+save=\$(wait_window "^Save|Speichern")
+[ -n "\$save" ] || fail "no save dialog"
 sleep 1
 import -window root "$out/07-save-dialog.png"
 xdotool windowfocus --sync "\$save"
