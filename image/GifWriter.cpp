@@ -1,10 +1,10 @@
 #include "image/GifWriter.h"
 
-#include <QHash>
 #include <QImage>
 
 #include <gif_lib.h>
 
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -13,18 +13,18 @@ namespace {
 QImage ToIndexed(const QImage& source) {
     if (source.format() == QImage::Format_Indexed8) return source;
     const QImage rgb = source.convertToFormat(QImage::Format_RGB32);
-    QHash<QRgb, int> index;
+    std::unordered_map<QRgb, int> index;
     QList<QRgb> table;
     for (int y = 0; y < rgb.height() && table.size() <= 256; ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x) {
             const QRgb c = line[x] | 0xFF000000u;
-            if (!index.contains(c)) {
+            if (index.find(c) == index.end()) {
                 if (table.size() == 256) {
                     table.append(c);  // a 257th colour: too many for an exact palette
                     break;
                 }
-                index.insert(c, static_cast<int>(table.size()));
+                index.emplace(c, static_cast<int>(table.size()));
                 table.append(c);
             }
         }
@@ -35,7 +35,7 @@ QImage ToIndexed(const QImage& source) {
     for (int y = 0; y < rgb.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* to = out.scanLine(y);
-        for (int x = 0; x < rgb.width(); ++x) to[x] = static_cast<uchar>(index.value(line[x] | 0xFF000000u));
+        for (int x = 0; x < rgb.width(); ++x) to[x] = static_cast<uchar>(index.at(line[x] | 0xFF000000u));
     }
     return out;
 }
