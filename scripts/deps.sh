@@ -3,7 +3,7 @@
 
 KWS_BUILD_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev libexiv2-dev"
 KWS_RUNTIME_PACKAGES="qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-liberation2"
-KWS_TEST_PACKAGES="libgtest-dev xvfb xauth xdotool imagemagick poppler-utils python3-pil clang"
+KWS_TEST_PACKAGES="libgtest-dev xvfb xauth xdotool imagemagick poppler-utils python3-pil clang libclang-rt-dev"
 
 kws_install_missing() {
     local missing=()

@@ -18,26 +18,14 @@
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/ResultDialog.h"
 #include "res/Resources.h"
 #include "tests/recording/TestSupport.h"
 
-namespace {
+using kws::test::ScriptedPrompts;
 
-class ScriptedPrompts : public Prompts {
-public:
-    std::function<int(QDialog&)> onExec;
-    QString fileToOpen;
-    QStringList messages, captions;
-    ScriptedPrompts() { Prompts::Set(this); }
-    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
-    int Exec(QDialog& dialog) override { return onExec ? onExec(dialog) : 0; }
-    void Message(QWidget*, const QString& text, const QString& caption, Icon) override {
-        messages << text;
-        captions << caption;
-    }
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return fileToOpen; }
-};
+namespace {
 
 struct MainFixture {
     kws::test::ScopedTimeZone zone{"Europe/Berlin"};

@@ -10,23 +10,16 @@
 #include <functional>
 
 #include "graph/Prompts.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "graph/PropertyPages.h"
 #include "tests/graph/GraphTestSupport.h"
 
 using kws::test::GraphFixture;
+using kws::test::ScriptedPrompts;
 
 namespace {
 
 // Prompts answered by the test: each Exec runs a script on the dialog instead of a person.
-class ScriptedPrompts : public Prompts {
-public:
-    std::function<int(QDialog&)> onExec;
-    std::vector<QString> messages;
-    ScriptedPrompts() { Prompts::Set(this); }
-    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
-    int Exec(QDialog& dialog) override { return onExec ? onExec(dialog) : QDialog::Rejected; }
-    void Message(QWidget*, const QString& text, const QString&, Icon) override { messages.push_back(text); }
-};
 
 void Ranges(CGraphPanel* p, double& x0, double& x1, double& y0, double& y1) { p->GetRanges(x0, x1, y0, y1); }
 

@@ -11,29 +11,15 @@
 #include <functional>
 
 #include "graph/Prompts.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/GraphExport.h"
 #include "graphui/ResultDialog.h"
 #include "tests/image/ImageTestSupport.h"
 #include "tests/recording/TestSupport.h"
 
-namespace {
+using kws::test::ScriptedPrompts;
 
-class ScriptedPrompts : public Prompts {
-public:
-    QString savePath;
-    int printResult = QDialog::Rejected;
-    ScriptedPrompts() { Prompts::Set(this); }
-    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
-    int Exec(QDialog&) override { return printResult; }
-    QString SaveFile(QWidget*, const QString&, const QString& suggested, const QString& filter,
-                     const QString& suffix) override {
-        EXPECT_EQ(suggested, "bild00");
-        EXPECT_EQ(filter, "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)");
-        EXPECT_EQ(suffix, "png");
-        return savePath;
-    }
-    void Message(QWidget*, const QString&, const QString&, Icon) override {}
-};
+namespace {
 
 // A built result dialog of six curves, shown offscreen.
 struct Built {
@@ -71,6 +57,9 @@ TEST(SaveCommand, WritesA1280x1024PictureOfTheWholeGraph) {
     ScriptedPrompts prompts;
     prompts.savePath = dir.filePath("graph.png");
     OnSaveCommand(*b.dialog);
+    EXPECT_EQ(prompts.saveSuggested, "bild00");
+    EXPECT_EQ(prompts.saveFilter, "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)");
+    EXPECT_EQ(prompts.saveSuffix, "png");
     QImage saved(prompts.savePath);
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.size(), QSize(1280, 1024));
@@ -146,7 +135,6 @@ TEST(PrintCommand, OneLandscapePageWithTitleGraphAndLegend) {
 TEST(PrintCommand, CancelledSetupPrintsNothing) {
     Built b;
     ScriptedPrompts prompts;
-    prompts.printResult = QDialog::Rejected;
     OnPrintCommand(*b.dialog);  // returns without a page or leftovers
     SUCCEED();
 }

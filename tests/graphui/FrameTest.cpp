@@ -12,11 +12,13 @@
 
 #include "graph/GraphNotification.h"
 #include "graph/Prompts.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "graph/PropertyPages.h"
 #include "graphui/GraphFrame.h"
 #include "tests/graph/GraphTestSupport.h"
 
 using kws::test::GraphFixture;
+using kws::test::ScriptedPrompts;
 
 namespace {
 
@@ -29,13 +31,6 @@ struct FrameFixture : GraphFixture {
     CGraphFrame* Frame() const { return dynamic_cast<CGraphFrame*>(graph->Frame()); }
 };
 
-class ScriptedPrompts : public Prompts {
-public:
-    std::function<int(QDialog&)> onExec;
-    ScriptedPrompts() { Prompts::Set(this); }
-    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
-    int Exec(QDialog& dialog) override { return onExec ? onExec(dialog) : QDialog::Rejected; }
-};
 
 }  // namespace
 

@@ -12,23 +12,16 @@
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/GraphFrame.h"
 #include "graphui/ProgressWnd.h"
 #include "graphui/ResultDialog.h"
 #include "recording/SampleExport.h"
 #include "tests/recording/TestSupport.h"
 
-namespace {
+using kws::test::ScriptedPrompts;
 
-class ScriptedPrompts : public Prompts {
-public:
-    std::function<int(QDialog&)> onExec;
-    QStringList messages;
-    ScriptedPrompts() { Prompts::Set(this); }
-    ~ScriptedPrompts() override { Prompts::Set(nullptr); }
-    int Exec(QDialog& dialog) override { return onExec ? onExec(dialog) : 0; }
-    void Message(QWidget*, const QString& text, const QString&, Icon) override { messages << text; }
-};
+namespace {
 
 kws::rec::SampleArray Samples(int n, int64_t start, int kind) {
     kws::rec::SampleArray s;
