@@ -8,6 +8,7 @@
 #include "app/MainDialog.h"
 #include "graphui/AppIcon.h"
 #include "graphui/GraphExport.h"
+#include "res/Resources.h"
 
 void SetUpApplication(QApplication& app) {
     app.setOrganizationName("kwsekunde");
@@ -22,12 +23,9 @@ int RunGui(QApplication& app, const QString& file, std::optional<int> language) 
     (void)app;
     // The working folder is where the program started; the language choice lives there.
     const QString workingFolder = QDir::currentPath();
+    // No language file means German; Qt's own dialogs follow whatever language is chosen.
     const int stored = ReadLanguageCode(workingFolder + "/spra.ini");
-    if (language) {
-        SelectResourceLanguage(*language);
-    } else if (stored >= 0) {
-        SelectResourceLanguage(stored);
-    }
+    SelectResourceLanguage(language ? *language : stored >= 0 ? stored : kws::res::kGerman);
     CKWSekundeDlg dialog(workingFolder);
     if (!file.isEmpty()) QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenRecordingFile(file); });
     dialog.exec();
