@@ -151,6 +151,11 @@ bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& con
 
 bool ParseTimeStamp(std::string_view line, int64_t& out) {
     thread_local LocalTimeConverter converter;
+    thread_local uint64_t generation = TimeZoneGeneration();
+    if (generation != TimeZoneGeneration()) {
+        converter = LocalTimeConverter();
+        generation = TimeZoneGeneration();
+    }
     return ParseTimeStamp(line, out, converter);
 }
 

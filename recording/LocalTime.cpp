@@ -17,8 +17,13 @@ bool LocalFieldsOf(int64_t t, LocalFields& out) {
     time_t tt = static_cast<time_t>(t);
     struct tm tm;
     if (localtime_r(&tt, &tm) == nullptr) return false;
-    out = {static_cast<int64_t>(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-           tm.tm_min, tm.tm_sec, tm.tm_wday};
+    out = {static_cast<int64_t>(tm.tm_year) + 1900,
+           tm.tm_mon + 1,
+           tm.tm_mday,
+           tm.tm_hour,
+           tm.tm_min,
+           tm.tm_sec,
+           tm.tm_wday};
     return true;
 }
 
@@ -63,8 +68,8 @@ void LocalTimeConverter::FillEntry(Entry& e, int64_t hourKey) {
     int64_t first[8], last[8];
     const int firstCount = ValidOffsets(hourKey * 3600, first);
     const int lastCount = ValidOffsets(hourKey * 3600 + 3599, last);
-    e.uniform = firstCount > 0 && firstCount == lastCount &&
-                std::equal(first, first + firstCount, last);
+    e.uniform =
+        firstCount > 0 && firstCount == lastCount && std::equal(first, first + firstCount, last);
     e.offset = e.uniform ? first[0] : 0;
 }
 
@@ -119,11 +124,20 @@ bool LocalTimeConverter::ToTimeSlow(int64_t naive, int64_t& out) {
     return true;
 }
 
+namespace {
+std::atomic<uint64_t> g_zoneGeneration{0};
+}
+
+void TimeZoneChanged() { g_zoneGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+uint64_t TimeZoneGeneration() { return g_zoneGeneration.load(std::memory_order_relaxed); }
+
 bool LocalTimeFormatter::ToFields(int64_t t, LocalFields& out) {
     const int64_t hourKey = FloorDiv(t, 3600);
     if (hourKey != entry_.hourKey) {
         int64_t first, last;
-        const bool ok = UtcOffsetAt(hourKey * 3600, first) && UtcOffsetAt(hourKey * 3600 + 3599, last);
+        const bool ok =
+            UtcOffsetAt(hourKey * 3600, first) && UtcOffsetAt(hourKey * 3600 + 3599, last);
         entry_.hourKey = hourKey;
         entry_.uniform = ok && first == last;
         entry_.offset = first;

@@ -12,9 +12,11 @@
 //
 // LocalTimeFormatter goes the other way (seconds to local fields), cached per UTC hour.
 // Both are cheap to construct; each thread uses its own. They assume the process time zone
-// does not change while they live.
+// does not change while they live; the shared per-thread ones are dropped after
+// TimeZoneChanged().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace kws::rec {
@@ -55,12 +57,12 @@ constexpr int64_t FloorDiv(int64_t a, int64_t b) {
 // Local date and time fields, already normalised.
 struct LocalFields {
     int64_t year;
-    int month;   // 1..12
-    int day;     // 1..31
-    int hour;    // 0..23
-    int minute;  // 0..59
-    int second;  // 0..59
-    int weekday; // 0 = Sunday
+    int month;    // 1..12
+    int day;      // 1..31
+    int hour;     // 0..23
+    int minute;   // 0..59
+    int second;   // 0..59
+    int weekday;  // 0 = Sunday
 };
 
 class LocalTimeConverter {
@@ -85,9 +87,9 @@ public:
     bool NaiveSeconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
                       int64_t second, int64_t& out) {
         if (year < -kYearLimit || year > kYearLimit || month < -kFieldLimit ||
-            month > kFieldLimit || day < -kFieldLimit || day > kFieldLimit ||
-            hour < -kFieldLimit || hour > kFieldLimit || minute < -kFieldLimit ||
-            minute > kFieldLimit || second < -kFieldLimit || second > kFieldLimit) {
+            month > kFieldLimit || day < -kFieldLimit || day > kFieldLimit || hour < -kFieldLimit ||
+            hour > kFieldLimit || minute < -kFieldLimit || minute > kFieldLimit ||
+            second < -kFieldLimit || second > kFieldLimit) {
             return false;
         }
         int64_t days;
@@ -157,6 +159,11 @@ private:
     };
     Entry entry_;
 };
+
+// Call after changing the process time zone (TZ and tzset): the per-thread converters behind
+// ParseTimeStamp and FormatLocalTime then start afresh.
+void TimeZoneChanged();
+uint64_t TimeZoneGeneration();
 
 // UTC offset in seconds at instant t, through localtime_r; false when t cannot be converted.
 bool UtcOffsetAt(int64_t t, int64_t& offset);

@@ -29,7 +29,8 @@ bool ReadNumber(std::string_view& s, int64_t& value) {
     while (i < s.size() && s[i] == ' ') ++i;
     const size_t first = i;
     value = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - first < 9) value = value * 10 + (s[i++] - '0');
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - first < 9)
+        value = value * 10 + (s[i++] - '0');
     if (i == first) return false;
     s.remove_prefix(i);
     return true;
@@ -68,6 +69,11 @@ char* PutShortest(char* p, double v) {
 
 std::string FormatLocalTime(int64_t t, std::string_view pattern) {
     thread_local LocalTimeFormatter formatter;
+    thread_local uint64_t generation = TimeZoneGeneration();
+    if (generation != TimeZoneGeneration()) {
+        formatter = LocalTimeFormatter();
+        generation = TimeZoneGeneration();
+    }
     LocalFields f{};
     if (!formatter.ToFields(t, f)) return {};
     std::string out;
@@ -87,9 +93,7 @@ std::string FormatLocalTime(int64_t t, std::string_view pattern) {
             case 'M': e = PutDigits(buf, f.minute, 2); break;
             case 'S': e = PutDigits(buf, f.second, 2); break;
             case '%': *e++ = '%'; break;
-            default:
-                *e++ = '%';
-                *e++ = pattern[i];
+            default: *e++ = '%'; *e++ = pattern[i];
         }
         out.append(buf, e);
     }

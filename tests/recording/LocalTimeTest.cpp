@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "recording/LineOps.h"
 #include "recording/LocalTime.h"
 #include "recording/SampleExport.h"
 #include "tests/recording/TestSupport.h"
@@ -27,8 +28,8 @@ void CheckWholeDay(int year, int month, int day) {
             LocalFields a{}, b{};
             ASSERT_TRUE(LocalFieldsOf(t, a));
             ASSERT_TRUE(LocalFieldsOf(reference, b));
-            ASSERT_EQ(reference - t, 3600) << year << "-" << month << "-" << day << " " << h
-                                           << ":" << m << ":" << sec;
+            ASSERT_EQ(reference - t, 3600)
+                << year << "-" << month << "-" << day << " " << h << ":" << m << ":" << sec;
             ASSERT_EQ(a.hour, b.hour);
             ASSERT_EQ(a.minute, b.minute);
         }
@@ -112,4 +113,22 @@ TEST(TimeText, FormatsAndParsesLocalTimes) {
     EXPECT_FALSE(ParseLocalDateTime("2008-06-03 09:05:07", parsed));
     EXPECT_FALSE(ParseLocalDateTime("03/06/2008 25:05:07", parsed));
     EXPECT_FALSE(ParseLocalDateTime("03/06/2008 09:05:07 extra", parsed));
+}
+
+// The per-thread caches behind the free functions must not keep an old zone's offsets.
+TEST(TimeText, FollowsAChangeOfTimeZone) {
+    const char* line = "03.06.08\t09:05:07\t1";
+    int64_t berlin = 0, tokyo = 0;
+    {
+        ScopedTimeZone zone("Europe/Berlin");
+        ASSERT_TRUE(ParseTimeStamp(line, berlin));
+        EXPECT_EQ(FormatLocalTime(berlin, "%H:%M"), "09:05");
+    }
+    {
+        ScopedTimeZone zone("Asia/Tokyo");
+        ASSERT_TRUE(ParseTimeStamp(line, tokyo));
+        EXPECT_EQ(tokyo, MkTime(2008, 6, 3, 9, 5, 7));
+        EXPECT_EQ(FormatLocalTime(berlin, "%H:%M"), "16:05");
+    }
+    EXPECT_EQ(berlin - tokyo, 7 * 3600);
 }

@@ -1,12 +1,14 @@
 // Helpers shared by the recording tests: time zones, temporary files, local times.
 #pragma once
 
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <unistd.h>
+
+#include "recording/LocalTime.h"
 
 namespace kws::test {
 
@@ -19,6 +21,7 @@ public:
         if (hadOld_) old_ = old;
         setenv("TZ", zone, 1);
         tzset();
+        rec::TimeZoneChanged();
     }
     ~ScopedTimeZone() {
         if (hadOld_) {
@@ -27,6 +30,7 @@ public:
             unsetenv("TZ");
         }
         tzset();
+        rec::TimeZoneChanged();
     }
 
 private:
