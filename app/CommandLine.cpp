@@ -32,9 +32,7 @@ int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
             return kExitNotRecording;
         case rec::OpenError::kCannotOpen:
         case rec::OpenError::kReadError:
-        default:
-            PrintMessage(res::Format(108, name.c_str(), r.category));
-            return kExitCannotOpen;
+        default: PrintMessage(res::Format(108, name.c_str(), r.category)); return kExitCannotOpen;
     }
 }
 
@@ -44,12 +42,14 @@ std::string UsageText() {
     return "Usage:\n"
            "  kwsekunde [--language CODE] [FILE]   start the program (and open FILE)\n"
            "  kwsekunde --info FILE                print the facts of a recording\n"
-           "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY HH:MM:SS\"]\n"
+           "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
+           "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
            "  kwsekunde --help | --version\n"
            "\n"
            "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
-           "                    (default: the code in spra.ini of the current folder, else German)\n"
+           "                    (default: the code in spra.ini of the current folder, else "
+           "German)\n"
            "\n"
            "Exit codes: 0 success, 1 file cannot be opened, 2 usage error, 3 not a recording,\n"
            "            4 window outside the recording, 5 end before start.\n";
@@ -101,8 +101,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             errno = 0;
             long v = std::strtol(code->c_str(), &end, 10);
             if (code->empty() || *end != '\0' || errno != 0 || v < 0 || v > 1000) {
-                error = "--language needs a number (0 English, 1 Spanish, 2 German, 3 French, "
-                        "4 Italian, 5 Portuguese)";
+                error =
+                    "--language needs a number (0 English, 1 Spanish, 2 German, 3 French, "
+                    "4 Italian, 5 Portuguese)";
                 return false;
             }
             o.language = static_cast<int>(v);
@@ -149,12 +150,13 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
     const rec::RecordingFacts& facts = recording.Facts();
 
     if (o.mode == Mode::kInfo) {
-        std::printf("file=%s\nheader_lines=%d\nlayout=%s\nlayout_flag=%d\nstart=%s\nend=%s\n"
-                    "start_epoch=%lld\nend_epoch=%lld\n",
-                    facts.fileName.c_str(), facts.headerLines, LayoutName(facts.layoutFlag),
-                    facts.layoutFlag, rec::FormatLocalTime(facts.startTime, kTimePattern).c_str(),
-                    rec::FormatLocalTime(facts.endTime, kTimePattern).c_str(),
-                    static_cast<long long>(facts.startTime), static_cast<long long>(facts.endTime));
+        std::printf(
+            "file=%s\nheader_lines=%d\nlayout=%s\nlayout_flag=%d\nstart=%s\nend=%s\n"
+            "start_epoch=%lld\nend_epoch=%lld\n",
+            facts.fileName.c_str(), facts.headerLines, LayoutName(facts.layoutFlag),
+            facts.layoutFlag, rec::FormatLocalTime(facts.startTime, kTimePattern).c_str(),
+            rec::FormatLocalTime(facts.endTime, kTimePattern).c_str(),
+            static_cast<long long>(facts.startTime), static_cast<long long>(facts.endTime));
         return kExitOk;
     }
 
@@ -172,8 +174,12 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
         return kExitUsage;
     }
     switch (rec::CheckWindow(from, to, facts.startTime, facts.endTime)) {
-        case rec::WindowCheck::kEndBeforeStart: PrintMessage(res::Format(106)); return kExitEndBeforeStart;
-        case rec::WindowCheck::kOutsideRecording: PrintMessage(res::Format(105)); return kExitOutsideWindow;
+        case rec::WindowCheck::kEndBeforeStart:
+            PrintMessage(res::Format(106));
+            return kExitEndBeforeStart;
+        case rec::WindowCheck::kOutsideRecording:
+            PrintMessage(res::Format(105));
+            return kExitOutsideWindow;
         case rec::WindowCheck::kOk: break;
     }
 
@@ -200,7 +206,8 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
         }
     }
     if (o.imageOut || o.pdfOut) {
-        EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""), o.pdfOut.value_or("")};
+        EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""),
+                          o.pdfOut.value_or("")};
         const std::string error = exporter(job);
         if (!error.empty()) {
             PrintMessage(error);

@@ -23,11 +23,11 @@ struct Options {
 // Exit codes of the headless jobs.
 enum ExitCode {
     kExitOk = 0,
-    kExitCannotOpen = 1,     // message 108
+    kExitCannotOpen = 1,  // message 108
     kExitUsage = 2,
-    kExitNotRecording = 3,   // message 110
-    kExitOutsideWindow = 4,  // message 105
-    kExitEndBeforeStart = 5, // message 106
+    kExitNotRecording = 3,    // message 110
+    kExitOutsideWindow = 4,   // message 105
+    kExitEndBeforeStart = 5,  // message 106
 };
 
 // Parses argv; on a usage error returns false and fills `error`.

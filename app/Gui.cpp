@@ -27,7 +27,8 @@ int RunGui(QApplication& app, const QString& file, std::optional<int> language) 
     const int stored = ReadLanguageCode(workingFolder + "/spra.ini");
     SelectResourceLanguage(language ? *language : stored >= 0 ? stored : kws::res::kGerman);
     CKWSekundeDlg dialog(workingFolder);
-    if (!file.isEmpty()) QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenRecordingFile(file); });
+    if (!file.isEmpty())
+        QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenRecordingFile(file); });
     dialog.exec();
     return 0;
 }

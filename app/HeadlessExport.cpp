@@ -10,7 +10,8 @@
 std::string ExportEvaluation(const kws::app::EvaluationJob& job) {
     CNewGraph dialog(job.layoutFlag, nullptr);
     // The dialog only reads the samples while it lives: share them instead of copying.
-    dialog.SetData(std::shared_ptr<const kws::rec::SampleArray>(job.samples, [](const kws::rec::SampleArray*) {}));
+    dialog.SetData(std::shared_ptr<const kws::rec::SampleArray>(
+        job.samples, [](const kws::rec::SampleArray*) {}));
     if (!dialog.Build()) return "the graph could not be built";
     dialog.show();
     QApplication::processEvents();
@@ -26,7 +27,8 @@ std::string ExportEvaluation(const kws::app::EvaluationJob& job) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(job.pdfPath));
         printer.setPageSize(QPageSize(QPageSize::A4));
-        if (!PrintGraphPage(dialog, printer) || !QFileInfo(QString::fromStdString(job.pdfPath)).isFile()) {
+        if (!PrintGraphPage(dialog, printer) ||
+            !QFileInfo(QString::fromStdString(job.pdfPath)).isFile()) {
             return "cannot write the page " + job.pdfPath;
         }
     }

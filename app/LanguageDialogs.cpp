@@ -24,7 +24,8 @@ CLangSelect::CLangSelect(QWidget* parent) : QDialog(parent) {
     } buttons[] = {{1032, 2}, {1033, 0}, {1034, 1}, {1035, 3}, {1036, 4}, {1037, 5}};
     const int rows[] = {7, 30, 53, 76, 99, 122};
     for (int i = 0; i < 6; ++i) {
-        auto* b = new QPushButton(Text(QString("D131.%1").arg(buttons[i].id).toUtf8().constData()), this);
+        auto* b =
+            new QPushButton(Text(QString("D131.%1").arg(buttons[i].id).toUtf8().constData()), this);
         b->setObjectName(QString::number(buttons[i].id));
         b->setGeometry(du.Rect(35, rows[i], 80, 19));
         b->setAutoDefault(false);

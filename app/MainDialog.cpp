@@ -74,8 +74,8 @@ QPushButton* Button(QWidget* parent, int id, QRect geometry) {
 CKWSekundeDlg::CKWSekundeDlg(const QString& workingFolder, QWidget* parent)
     : QDialog(parent), workingFolder_(workingFolder) {
     setWindowTitle(QString::fromStdString(kws::res::Text("D102.caption")));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(AppIcon());
     setFont(DialogFont());
     setAcceptDrops(true);
@@ -150,7 +150,8 @@ QString CKWSekundeDlg::InfoText() const { return info_->text(); }
 Qt::Alignment CKWSekundeDlg::InfoAlignment() const { return info_->alignment(); }
 
 void CKWSekundeDlg::SetDateFormats() {
-    for (QDateEdit* d : {recordingStartDate_, recordingEndDate_, chosenStartDate_, chosenEndDate_}) {
+    for (QDateEdit* d :
+         {recordingStartDate_, recordingEndDate_, chosenStartDate_, chosenEndDate_}) {
         d->setDisplayFormat("dd/MM/yyyy");
     }
 }
@@ -169,7 +170,8 @@ void CKWSekundeDlg::SetInfoText(const QString& text) {
     for (;;) {
         int widest = 0;
         const QFontMetrics m(font);
-        for (const QString& line : text.split('\n')) widest = std::max(widest, m.horizontalAdvance(line));
+        for (const QString& line : text.split('\n'))
+            widest = std::max(widest, m.horizontalAdvance(line));
         info_->resize(std::max(infoWidth_, std::min(widest + 2, room)), info_->height());
         if (widest + 2 <= room || font.pointSizeF() <= 6.5) break;
         font.setPointSizeF(font.pointSizeF() - 0.5);
@@ -180,8 +182,10 @@ void CKWSekundeDlg::SetInfoText(const QString& text) {
 void CKWSekundeDlg::ResetPickers() {
     // The upper limit is the end of the last recording; before any, the lowest date serves.
     const QDate last = recording_.IsOpen() ? recordingEndDate_->date() : kLowestDate;
-    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_}) d->setDateRange(kLowestDate, std::max(last, kLowestDate));
-    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_}) d->setDate(kLowestDate);
+    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_})
+        d->setDateRange(kLowestDate, std::max(last, kLowestDate));
+    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_})
+        d->setDate(kLowestDate);
     SetInfo(142, Qt::AlignHCenter);
 }
 
@@ -212,7 +216,8 @@ void CKWSekundeDlg::ShowRecording(int64_t start, int64_t end) {
     kws::rec::LocalFields s{}, e{};
     kws::rec::LocalFieldsOf(start, s);
     kws::rec::LocalFieldsOf(end, e);
-    const QDate first(static_cast<int>(s.year), s.month, s.day), last(static_cast<int>(e.year), e.month, e.day);
+    const QDate first(static_cast<int>(s.year), s.month, s.day),
+        last(static_cast<int>(e.year), e.month, e.day);
     for (QDateEdit* d : {chosenStartDate_, chosenEndDate_}) d->setDateRange(first, last);
     SetPicker(recordingStartDate_, recordingStartTime_, start);
     SetPicker(chosenStartDate_, chosenStartTime_, start);
@@ -223,14 +228,16 @@ void CKWSekundeDlg::ShowRecording(int64_t start, int64_t end) {
 }
 
 void CKWSekundeDlg::Message(const QString& text, int icon) {
-    Prompts::Get().Message(this, text, QString::fromStdString(kws::res::Text(138)), static_cast<Prompts::Icon>(icon));
+    Prompts::Get().Message(this, text, QString::fromStdString(kws::res::Text(138)),
+                           static_cast<Prompts::Icon>(icon));
 }
 
 void CKWSekundeDlg::OpenRecording() {
     QSettings settings;
     QString folder = settings.value("Settings/LastFolder", QDir::homePath()).toString();
     if (!QDir(folder).exists()) folder = QDir::currentPath();
-    const QString path = Prompts::Get().OpenFile(this, QString(), folder, "TXT Files (*.txt);;CSV Files (*.csv)");
+    const QString path =
+        Prompts::Get().OpenFile(this, QString(), folder, "TXT Files (*.txt);;CSV Files (*.csv)");
     if (path.isEmpty()) return;
     settings.setValue("Settings/LastFolder", QFileInfo(path).absolutePath());
     OpenRecordingFile(path);
@@ -247,8 +254,9 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
             return false;
         default:
             // Message 108 carries the application's name as its caption.
-            Prompts::Get().Message(this, QString::fromStdString(kws::res::Format(108, name.c_str(), r.category)),
-                                   QApplication::applicationDisplayName());
+            Prompts::Get().Message(
+                this, QString::fromStdString(kws::res::Format(108, name.c_str(), r.category)),
+                QApplication::applicationDisplayName());
             return false;
     }
     layoutFlag_ = recording_.Facts().layoutFlag;
@@ -258,10 +266,13 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
 
 bool CKWSekundeDlg::Evaluate(int64_t start, int64_t end) {
     const kws::rec::RecordingFacts& f = recording_.Facts();
-    const auto status = kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, *samples_);
+    const auto status =
+        kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, *samples_);
     if (!status.ok) {
-        Prompts::Get().Message(this, QString::fromStdString(kws::res::Format(108, f.fileName.c_str(), kws::rec::kErrHardIO)),
-                               QApplication::applicationDisplayName());
+        Prompts::Get().Message(
+            this,
+            QString::fromStdString(kws::res::Format(108, f.fileName.c_str(), kws::rec::kErrHardIO)),
+            QApplication::applicationDisplayName());
         return false;
     }
     return true;
@@ -291,7 +302,8 @@ void CKWSekundeDlg::OnEvaluate() {
         case kws::rec::WindowCheck::kOk: break;
     }
     samples_ = std::make_shared<kws::rec::SampleArray>();
-    const bool ok = layoutFlag_ == 1 ? EvaluateThreeCurves(chosenStart, chosenEnd) : EvaluateSixCurves(chosenStart, chosenEnd);
+    const bool ok = layoutFlag_ == 1 ? EvaluateThreeCurves(chosenStart, chosenEnd)
+                                     : EvaluateSixCurves(chosenStart, chosenEnd);
     if (ok) {
         showMinimized();
         int result = -1;
@@ -304,7 +316,8 @@ void CKWSekundeDlg::OnEvaluate() {
         showNormal();
         activateWindow();
         if (result == -1) {
-            Prompts::Get().Message(this, QStringLiteral("Dialog box could not be created!"), QApplication::applicationDisplayName());
+            Prompts::Get().Message(this, QStringLiteral("Dialog box could not be created!"),
+                                   QApplication::applicationDisplayName());
         }
     }
     evaluating_ = false;
@@ -355,7 +368,8 @@ void CKWSekundeDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CKWSekundeDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile())
+        event->acceptProposedAction();
 }
 
 void CKWSekundeDlg::dropEvent(QDropEvent* event) {

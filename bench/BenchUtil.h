@@ -1,13 +1,13 @@
 // Small helpers shared by the benchmarks: wall-clock timing, medians, running commands.
 #pragma once
 
+#include <sys/resource.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace kws::bench {

@@ -53,7 +53,8 @@ struct Plant {
 
     void Step(int64_t t) {
         const double dayPhase = std::fmod(static_cast<double>(t), 86400.0) / 86400.0;
-        if (drawLeft == 0 && random.Uniform() < 0.0015) drawLeft = 20 + static_cast<int>(random.Next() % 400);
+        if (drawLeft == 0 && random.Uniform() < 0.0015)
+            drawLeft = 20 + static_cast<int>(random.Next() % 400);
         if (drawLeft > 0) {
             --drawLeft;
             flow += (6.0 + 4.0 * std::sin(dayPhase * 40.0) - flow) * 0.2;
@@ -96,8 +97,9 @@ int64_t GenerateRecording(const GeneratorOptions& o, std::FILE* out) {
         p = buffer.data();
     };
     for (int i = 0; i < o.headerLines; ++i) {
-        p += std::sprintf(p, i == 0 ? "CaloraControl2 Aufzeichnung Sekundentakt\n"
-                                    : "Datum\tZeit\tKanal %d\n", i);
+        p += std::sprintf(
+            p, i == 0 ? "CaloraControl2 Aufzeichnung Sekundentakt\n" : "Datum\tZeit\tKanal %d\n",
+            i);
     }
 
     // Gap positions spread over the recording.
@@ -137,7 +139,7 @@ int64_t GenerateRecording(const GeneratorOptions& o, std::FILE* out) {
         if (o.layoutFlag == 1) {
             columns[0] = std::lround((plant.hotWater + noise) * 10);
             for (int c = 1; c < 9; ++c) columns[c] = 100 * c + static_cast<long>(random.Next() % 7);
-            columns[9] = std::lround(plant.pump / 0.075);   // speed: column x 0.075 in percent
+            columns[9] = std::lround(plant.pump / 0.075);  // speed: column x 0.075 in percent
             columns[10] = std::lround(plant.flow * 10);
             columns[11] = static_cast<long>(s % 2);
         } else {

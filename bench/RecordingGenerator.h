@@ -9,11 +9,11 @@
 namespace kws::bench {
 
 struct GeneratorOptions {
-    int layoutFlag = 0;          // 1 three-curve (13 tabs), 0 six-curve (14 tabs)
-    int64_t startTime = 0;       // epoch seconds of the first line; 0 picks 3 June 2008, 10:00
-    int64_t seconds = 3600;      // length of the recording
+    int layoutFlag = 0;      // 1 three-curve (13 tabs), 0 six-curve (14 tabs)
+    int64_t startTime = 0;   // epoch seconds of the first line; 0 picks 3 June 2008, 10:00
+    int64_t seconds = 3600;  // length of the recording
     int headerLines = 2;
-    int gaps = 1;                // number of gaps (missing stretches of 5 to 300 seconds)
+    int gaps = 1;  // number of gaps (missing stretches of 5 to 300 seconds)
     bool fourDigitYear = false;
     bool trailingNewline = true;
     uint32_t seed = 1;

@@ -5,11 +5,11 @@
 //   bench_app [--days N] [--file PATH]
 #include <QApplication>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "bench/BenchUtil.h"
 #include "bench/RecordingGenerator.h"
@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     }
     std::printf("recording: %s, %.1f MB\n", file.c_str(), st.st_size / 1e6);
     bench::RunCommand("cat '" + file + "' > /dev/null");
-    const double wc = bench::MedianSeconds(5, [&] { bench::RunCommand("wc -l '" + file + "' > /dev/null"); });
+    const double wc =
+        bench::MedianSeconds(5, [&] { bench::RunCommand("wc -l '" + file + "' > /dev/null"); });
 
     QApplication app(argc, argv);
     const double t0 = bench::Now();
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
     auto shared = std::make_shared<rec::SampleArray>();
     rec::SampleArray& samples = *shared;
     const auto& facts = recording.Facts();
-    rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime, facts.endTime, samples);
+    rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime,
+                  facts.endTime, samples);
     const double t2 = bench::Now();
     CNewGraph dialog(facts.layoutFlag, nullptr);
     dialog.SetData(shared);  // shared, as the main dialog hands them over
@@ -66,7 +68,9 @@ int main(int argc, char** argv) {
     (void)dialog.Graph()->Panel()->BackBuffer();
     const double t5 = bench::Now();
     const double total = t5 - t0;
-    auto line = [&](const char* what, double s) { std::printf("%-46s %8.3f s  %6.1f x wc -l\n", what, s, s / wc); };
+    auto line = [&](const char* what, double s) {
+        std::printf("%-46s %8.3f s  %6.1f x wc -l\n", what, s, s / wc);
+    };
     line("wc -l", wc);
     line("open the recording", t1 - t0);
     line("evaluate 30 days (samples)", t2 - t1);
@@ -74,14 +78,17 @@ int main(int argc, char** argv) {
     line("build six curves (progress window, fit, legend)", t4 - t3);
     line("show and render once", t5 - t4);
     line("total", total);
-    std::printf("samples: %zu, points: %d\n", samples.size(),
-                dialog.Graph()->GetSeries(0)->GetCount() * 5 + dialog.Graph()->GetSeries(5)->GetCount());
-    std::printf("peak resident memory: %.0f MB (goal: under 1200 MB)\n", bench::PeakResidentMegabytes());
+    std::printf(
+        "samples: %zu, points: %d\n", samples.size(),
+        dialog.Graph()->GetSeries(0)->GetCount() * 5 + dialog.Graph()->GetSeries(5)->GetCount());
+    std::printf("peak resident memory: %.0f MB (goal: under 1200 MB)\n",
+                bench::PeakResidentMegabytes());
     std::printf("goal: total within 75 x wc -l: %s\n", total <= 75 * wc ? "met" : "MISSED");
     if (access(program.c_str(), X_OK) == 0) {
         const std::string out = "/tmp/kws_bench_graph.png";
         const double process = bench::MedianSeconds(3, [&] {
-            bench::RunCommand("'" + program + "' --evaluate '" + file + "' --image " + out + " > /dev/null 2>&1");
+            bench::RunCommand("'" + program + "' --evaluate '" + file + "' --image " + out +
+                              " > /dev/null 2>&1");
         });
         line("kwsekunde --evaluate --image (process)", process);
         std::printf("goal: --image within 75 x wc -l: %s\n", process <= 75 * wc ? "met" : "MISSED");

@@ -35,7 +35,9 @@ double Value(int series, int64_t i) {
     }
 }
 
-double MedianMs(int runs, const std::function<void()>& f) { return bench::MedianSeconds(runs, f) * 1000; }
+double MedianMs(int runs, const std::function<void()>& f) {
+    return bench::MedianSeconds(runs, f) * 1000;
+}
 
 }  // namespace
 
@@ -60,13 +62,13 @@ int main(int argc, char** argv) {
     host.show();
     app.processEvents();
     CGraphPanel* panel = graph->Panel();
-    std::printf("panel: %d x %d pixels, %lld samples, %lld points\n", panel->width(), panel->height(),
-                static_cast<long long>(n), static_cast<long long>(6 * n));
+    std::printf("panel: %d x %d pixels, %lld samples, %lld points\n", panel->width(),
+                panel->height(), static_cast<long long>(n), static_cast<long long>(6 * n));
 
     graph->SetAxisTitle("Temperatur", "°C", 1, 0, 1);
     graph->SetAxisTitle("Datum", "", 0, 1, 1);
     graph->SetModeFlags(AutoRange | TrackMouse | Grid, 1);
-    const COLORREF colors[6] = {RGB(0, 188, 255), RGB(255, 0, 0), RGB(0, 0, 255),
+    const COLORREF colors[6] = {RGB(0, 188, 255), RGB(255, 0, 0),   RGB(0, 0, 255),
                                 RGB(0, 255, 0),   RGB(255, 0, 255), RGB(255, 127, 0)};
     for (int s = 0; s < 6; ++s) {
         graph->AddSeries(colors[s], QString("Kurve %1").arg(s), 1, 1, 0);
@@ -91,11 +93,14 @@ int main(int argc, char** argv) {
         }
     };
     for (int64_t i = 0; i < n; ++i) {
-        graph->AddPoint(0, static_cast<double>(i), values[0][static_cast<size_t>(i)], 1, -1, start + i);
+        graph->AddPoint(0, static_cast<double>(i), values[0][static_cast<size_t>(i)], 1, -1,
+                        start + i);
         if ((i & 1023) == 0) pump();
     }
     for (int64_t i = 0; i < n; ++i) {
-        for (int s = 1; s < 6; ++s) graph->AddPoint(s, static_cast<double>(i), values[s][static_cast<size_t>(i)], 1, -1, start + i);
+        for (int s = 1; s < 6; ++s)
+            graph->AddPoint(s, static_cast<double>(i), values[s][static_cast<size_t>(i)], 1, -1,
+                            start + i);
         if ((i & 1023) == 0) pump();
     }
     app.processEvents();
@@ -106,7 +111,8 @@ int main(int argc, char** argv) {
         app.processEvents();
     }
     const double rssAfter = bench::PeakResidentMegabytes();
-    std::printf("%-52s %9.3f s   (goal: under 2 s)\n", "add all points, redraw on, AutoRange", addSeconds);
+    std::printf("%-52s %9.3f s   (goal: under 2 s)\n", "add all points, redraw on, AutoRange",
+                addSeconds);
     std::printf("%-52s %9.1f bytes (peak resident growth / points)\n", "memory per point",
                 (rssAfter - rssBefore) * 1024 * 1024 / (6.0 * n));
 
@@ -115,15 +121,18 @@ int main(int argc, char** argv) {
         panel->Render();
         (void)panel->BackBuffer();
     };
-    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "full render after fitting (median)", MedianMs(runs, fullRender));
+    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "full render after fitting (median)",
+                MedianMs(runs, fullRender));
     double x0, x1, y0, y1;
     panel->GetRanges(x0, x1, y0, y1);
     const double mid = (x0 + x1) / 2;
     panel->SetRanges(mid, mid + 3600, y0, y1, false);
-    std::printf("%-52s %9.3f ms\n", "full render zoomed into one hour (median)", MedianMs(runs, fullRender));
+    std::printf("%-52s %9.3f ms\n", "full render zoomed into one hour (median)",
+                MedianMs(runs, fullRender));
     panel->SetRanges(x0, x1, y0, y1, false);
     panel->SetModeFlags(panel->GetModeFlags() | MarkPoints, false);
-    std::printf("%-52s %9.3f ms\n", "full render with markers on (median)", MedianMs(runs, fullRender));
+    std::printf("%-52s %9.3f ms\n", "full render with markers on (median)",
+                MedianMs(runs, fullRender));
     panel->SetModeFlags(panel->GetModeFlags() & ~MarkPoints, false);
 
     // One pan step (Shift-drag move) and one wheel step, each with the render and the rulers'
@@ -135,21 +144,25 @@ int main(int argc, char** argv) {
     int step = 0;
     const double pan = MedianMs(runs, [&] {
         const QPointF p = centre + QPointF((++step % 2) ? 7 : -7, 0);
-        QMouseEvent move(QEvent::MouseMove, p, panel->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+        QMouseEvent move(QEvent::MouseMove, p, panel->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                         Qt::ShiftModifier);
         QApplication::sendEvent(panel, &move);
         panel->repaint();
     });
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, panel->mapToGlobal(centre), Qt::LeftButton,
-                        Qt::NoButton, Qt::ShiftModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, panel->mapToGlobal(centre),
+                        Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
     QApplication::sendEvent(panel, &release);
-    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "pan step with render and rulers (median)", pan);
+    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "pan step with render and rulers (median)",
+                pan);
     const double wheel = MedianMs(runs, [&] {
-        QWheelEvent w(centre, panel->mapToGlobal(centre), QPoint(), QPoint(0, (++step % 2) ? 120 : -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent w(centre, panel->mapToGlobal(centre), QPoint(),
+                      QPoint(0, (++step % 2) ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
         QApplication::sendEvent(panel, &w);
         panel->repaint();
     });
-    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "wheel zoom step with render and rulers (median)", wheel);
+    std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n",
+                "wheel zoom step with render and rulers (median)", wheel);
     std::printf("peak resident memory: %.0f MB\n", bench::PeakResidentMegabytes());
     return 0;
 }

@@ -2,11 +2,11 @@
 // same file in the same run.
 //
 //   bench_recording [--days N] [--file PATH] [--runs N]
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "bench/BenchUtil.h"
 #include "bench/RecordingGenerator.h"
@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
 
     // Warm the page cache, then time wc -l.
     bench::RunCommand("cat '" + file + "' > /dev/null");
-    const double wc = bench::MedianSeconds(runs, [&] { bench::RunCommand("wc -l '" + file + "' > /dev/null"); });
+    const double wc =
+        bench::MedianSeconds(runs, [&] { bench::RunCommand("wc -l '" + file + "' > /dev/null"); });
 
     auto report = [&](const char* what, double seconds) {
         std::printf("%-44s %8.4f s  %8.0f MB/s  %6.2f x wc -l\n", what, seconds, mb / seconds,
@@ -105,11 +106,13 @@ int main(int argc, char** argv) {
         });
         report("kwsekunde --evaluate (process, whole month)", process);
         const double processTsv = bench::MedianSeconds(runs, [&] {
-            bench::RunCommand("'" + program + "' --evaluate '" + file + "' --samples '" + tsv + "' > /dev/null");
+            bench::RunCommand("'" + program + "' --evaluate '" + file + "' --samples '" + tsv +
+                              "' > /dev/null");
         });
         report("kwsekunde --evaluate --samples (process)", processTsv);
-        std::printf("goal: kwsekunde --evaluate within 8 x wc -l (stretch 5 x): %s\n",
-                    process <= 8 * wc ? (process <= 5 * wc ? "met, stretch met" : "met") : "MISSED");
+        std::printf(
+            "goal: kwsekunde --evaluate within 8 x wc -l (stretch 5 x): %s\n",
+            process <= 8 * wc ? (process <= 5 * wc ? "met, stretch met" : "met") : "MISSED");
     }
     std::remove(tsv.c_str());
     return 0;

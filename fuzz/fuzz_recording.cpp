@@ -1,6 +1,6 @@
 // Fuzz target: the line operations, opening a recording from memory, and evaluating it.
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 

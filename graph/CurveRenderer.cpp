@@ -112,7 +112,8 @@ namespace {
 // marker squares.
 class MarkerColumn {
 public:
-    MarkerColumn(const CurveRasterizer& r, int s) : s_(s), top_(r.Top() - s - 1), bottom_(r.Bottom() + s + 1) {
+    MarkerColumn(const CurveRasterizer& r, int s)
+        : s_(s), top_(r.Top() - s - 1), bottom_(r.Bottom() + s + 1) {
         seen_.assign(static_cast<size_t>(bottom_ - top_ + 1), 0);
     }
     void Add(int64_t row) {
@@ -147,8 +148,8 @@ private:
 
 }  // namespace
 
-void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points, const LinearMap& xMap,
-                          const LinearMap& yMap, const SeriesStyle& style) {
+void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
+                          const LinearMap& xMap, const LinearMap& yMap, const SeriesStyle& style) {
     r.SetColor(style.color);
     const int64_t n = points.GetCount();
     if (n == 0) return;

@@ -39,7 +39,9 @@ public:
     void Marker(int64_t x, int64_t y, int s) { FillRect(x - s, y - s, x + s, y + s); }
     // Inclusive rectangle.
     void FillRect(int64_t left, int64_t top, int64_t right, int64_t bottom);
-    void VerticalSpan(int64_t x, int64_t y0, int64_t y1) { FillRect(x, std::min(y0, y1), x, std::max(y0, y1)); }
+    void VerticalSpan(int64_t x, int64_t y0, int64_t y1) {
+        FillRect(x, std::min(y0, y1), x, std::max(y0, y1));
+    }
     void Plot(int64_t x, int64_t y) {
         if (x >= left_ && x <= right_ && y >= top_ && y <= bottom_) Row(y)[x] = color_;
     }
@@ -73,8 +75,8 @@ void DrawSeriesStraight(CurveRasterizer& r, const CPointsCollection& points, con
 
 // Same pixels as DrawSeriesStraight; needs points with finite, non-decreasing x
 // (CPointsCollection::IsXOrdered).
-void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points, const LinearMap& xMap,
-                          const LinearMap& yMap, const SeriesStyle& style);
+void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
+                          const LinearMap& xMap, const LinearMap& yMap, const SeriesStyle& style);
 
 // The aggregated way when the points allow it, else the straight one.
 void DrawSeries(CurveRasterizer& r, const CPointsCollection& points, const LinearMap& xMap,

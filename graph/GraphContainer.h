@@ -20,7 +20,9 @@ public:
 
     // Forwarding to the panel (nothing without one).
     int Notify(int code, void* payload);
-    void NotifyRefresh(int flags) { Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags))); }
+    void NotifyRefresh(int flags) {
+        Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
+    }
     int PanelModeFlags() const;
     void PanelRanges(double& x0, double& x1, double& y0, double& y1) const;
 

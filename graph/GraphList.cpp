@@ -11,11 +11,13 @@ class SeriesRowDelegate : public QStyledItemDelegate {
 public:
     explicit SeriesRowDelegate(CGraphList* list) : QStyledItemDelegate(list), list_(list) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         COLORREF color = 0;
         QString name;
         if (index.row() < 0 || !list_->ItemLook(index.row(), color, name)) return;
-        DrawSeriesRow(*painter, option.rect, option.state & QStyle::State_Selected, color, name, option.palette);
+        DrawSeriesRow(*painter, option.rect, option.state & QStyle::State_Selected, color, name,
+                      option.palette);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
         return QSize(option.rect.width(), CGraphList::kRowHeight);
@@ -27,11 +29,13 @@ private:
 
 }  // namespace
 
-void DrawSeriesRow(QPainter& painter, const QRect& rect, bool selected, COLORREF color, const QString& name,
-                   const QPalette& palette) {
+void DrawSeriesRow(QPainter& painter, const QRect& rect, bool selected, COLORREF color,
+                   const QString& name, const QPalette& palette) {
     painter.save();
-    const QColor background = selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base);
-    const QColor text = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
+    const QColor background =
+        selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base);
+    const QColor text =
+        selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
     painter.fillRect(selected ? rect.adjusted(1, 1, -1, -1) : rect, background);
     if (selected) {
         painter.setPen(QPen(text, 1, Qt::DotLine));

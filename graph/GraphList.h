@@ -22,5 +22,5 @@ public:
 };
 
 // Draws the rows of a CGraphList (and of the lists derived from it).
-void DrawSeriesRow(QPainter& painter, const QRect& rect, bool selected, COLORREF color, const QString& name,
-                   const QPalette& palette);
+void DrawSeriesRow(QPainter& painter, const QRect& rect, bool selected, COLORREF color,
+                   const QString& name, const QPalette& palette);

@@ -67,7 +67,8 @@ void CGraphPanel::RebuildMaps() {
 
 void CGraphPanel::SetRanges(double x0, double x1, double y0, double y1, bool redraw) {
     // A range end that is not a number would make every pixel meaningless.
-    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) return;
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1))
+        return;
     SetRangesInternal(x0, x1, y0, y1, redraw);
 }
 
@@ -147,9 +148,11 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     const LinearMap xLocal(left, right, x0, x1);
     const LinearMap yLocal(bottom, top, y0, y1);
     CurveRasterizer raster(image, rect);
-    const SeriesStyle base{0, (modeFlags_ & MarkPoints) != 0, (modeFlags_ & NoLines) != 0, MarkerHalfSize()};
+    const SeriesStyle base{0, (modeFlags_ & MarkPoints) != 0, (modeFlags_ & NoLines) != 0,
+                           MarkerHalfSize()};
     int position = 0;
-    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr; s = graph->GetNextSeries(position)) {
+    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
+         s = graph->GetNextSeries(position)) {
         if (!s->IsShown() || s->GetCount() == 0) continue;
         SeriesStyle style = base;
         style.color = ToRgb555(s->GetColor());
@@ -158,8 +161,10 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     if (modeFlags_ & Grid) {
         raster.SetColor(ToRgb555(RGB(105, 105, 105)));
         // As many grid lines as the rulers have labels for this size.
-        const QRect logical(0, 0, static_cast<int>(rect.width() / scale_), static_cast<int>(rect.height() / scale_));
-        const int nx = horizontalRuler_ != nullptr ? horizontalRuler_->GetLabelCapacity(logical) : 5;
+        const QRect logical(0, 0, static_cast<int>(rect.width() / scale_),
+                            static_cast<int>(rect.height() / scale_));
+        const int nx =
+            horizontalRuler_ != nullptr ? horizontalRuler_->GetLabelCapacity(logical) : 5;
         const int ny = verticalRuler_ != nullptr ? verticalRuler_->GetLabelCapacity(logical) : 5;
         const TickSet xt = xLocal.ComputeTicks(nx);
         for (double p : xt.pixels) {
@@ -184,13 +189,16 @@ void CGraphPanel::paintEvent(QPaintEvent* event) {
         return;
     }
     const QRect r = event->rect();
-    painter.drawImage(r, backBuffer_, QRectF(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_));
+    painter.drawImage(
+        r, backBuffer_,
+        QRectF(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_));
     if (zoomRectShown_ || rubberBandActive_) tracker_->Draw(painter, zoomRectShown_);
 }
 
 void CGraphPanel::resizeEvent(QResizeEvent*) {
     UpdateDeviceMetrics();
-    const QSize size(static_cast<int>(std::round(width() * scale_)), static_cast<int>(std::round(height() * scale_)));
+    const QSize size(static_cast<int>(std::round(width() * scale_)),
+                     static_cast<int>(std::round(height() * scale_)));
     RebuildMaps();
     if (backBuffer_.size() != size) {
         backBuffer_ = size.isEmpty() ? QImage() : QImage(size, QImage::Format_RGB555);
@@ -254,7 +262,8 @@ void CGraphPanel::OnAxisTitle(int axis, bool redraw) {
     CGraphWnd* graph = GraphWindow();
     if (graph == nullptr) return;
     const AxisDescription& d = graph->GetAxis(axis);
-    FRuler* ruler = axis != 0 ? static_cast<FRuler*>(horizontalRuler_) : static_cast<FRuler*>(verticalRuler_);
+    FRuler* ruler =
+        axis != 0 ? static_cast<FRuler*>(horizontalRuler_) : static_cast<FRuler*>(verticalRuler_);
     if (ruler == nullptr) return;
     ruler->SetUnitsAndCaption(d.Units(), d.Caption());
     if (redraw) ruler->repaint();
@@ -324,14 +333,19 @@ void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
     if (n > 1 && !(modeFlags_ & NoLines)) raster.Line(px, py, qx, qy);
     if (modeFlags_ & MarkPoints) raster.Marker(px, py, half);
     const int64_t m = half + 2;
-    auto clampX = [&](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.width())); };
-    auto clampY = [&](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.height())); };
+    auto clampX = [&](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.width()));
+    };
+    auto clampY = [&](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, -1, backBuffer_.height()));
+    };
     QRect changed(QPoint(clampX(std::min(px, qx) - m), clampY(std::min(py, qy) - m)),
                   QPoint(clampX(std::max(px, qx) + m), clampY(std::max(py, qy) + m)));
     changed = changed.intersected(QRect(0, 0, backBuffer_.width(), backBuffer_.height()));
     if (changed.isEmpty()) return;
     // Copy to the window: in widget pixels, merged with what already waits for its copy.
-    const QRect widgetRect(static_cast<int>(changed.x() / scale_), static_cast<int>(changed.y() / scale_),
+    const QRect widgetRect(static_cast<int>(changed.x() / scale_),
+                           static_cast<int>(changed.y() / scale_),
                            static_cast<int>(std::ceil(changed.width() / scale_)) + 1,
                            static_cast<int>(std::ceil(changed.height() / scale_)) + 1);
     if (!pendingUpdate_.contains(widgetRect)) {

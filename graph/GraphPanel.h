@@ -123,8 +123,8 @@ private:
     int modeFlags_ = AutoRange | MarkPoints | Grid;
     double scale_ = 1.0;
     int markerHalfSize_ = 2;  // 1/35 inch in device pixels
-    QRect pendingUpdate_;  // area of the window waiting for its copy from the back buffer
-    bool fullUpdatePending_ = false;  // the whole window waits for its next paint
+    QRect pendingUpdate_;     // area of the window waiting for its copy from the back buffer
+    bool fullUpdatePending_ = false;      // the whole window waits for its next paint
     mutable CGraphWnd* graph_ = nullptr;  // the enclosing graph window, found once
 
     // Interaction state.

@@ -1,7 +1,7 @@
 #include "graph/GraphProps.h"
 
-CGraphProps::CGraphProps(COLORREF color, const QString& title, int shown, int ownsTools,
-                         int index, int sorted, int allowDuplicates)
+CGraphProps::CGraphProps(COLORREF color, const QString& title, int shown, int ownsTools, int index,
+                         int sorted, int allowDuplicates)
     : CPointsCollection(sorted, allowDuplicates),
       ownsTools_(ownsTools),
       color_(color),

@@ -18,7 +18,8 @@ GraphFrameFactory g_frameFactory = nullptr;
 // Without the graph user interface the graph window holds the container itself.
 class DirectFrame : public QWidget, public GraphFrameInterface {
 public:
-    explicit DirectFrame(QWidget* parent) : QWidget(parent), container_(new CGraphContainer(this)) {}
+    explicit DirectFrame(QWidget* parent)
+        : QWidget(parent), container_(new CGraphContainer(this)) {}
     QWidget* FrameWidget() override { return this; }
     CGraphContainer* Container() override { return container_; }
     int Notify(int code, void* payload) override { return container_->Notify(code, payload); }
@@ -34,7 +35,8 @@ private:
 // The finite extremes of a series' points (bounds that a NaN or an infinity reached are of no
 // use for the view).
 bool FiniteBounds(const CGraphProps& s, double& xmin, double& xmax, double& ymin, double& ymax) {
-    if (std::isfinite(s.MinX()) && std::isfinite(s.MaxX()) && std::isfinite(s.MinY()) && std::isfinite(s.MaxY())) {
+    if (std::isfinite(s.MinX()) && std::isfinite(s.MaxX()) && std::isfinite(s.MinY()) &&
+        std::isfinite(s.MaxY())) {
         xmin = s.MinX();
         xmax = s.MaxX();
         ymin = s.MinY();
@@ -69,13 +71,15 @@ CGraphWnd::CGraphWnd(int maxSeries, int kind) : kind_(kind) {
 
 CGraphWnd::~CGraphWnd() = default;
 
-bool CGraphWnd::Create(const QString& title, const QRect& rect, QWidget* parent, int id, int frameId) {
+bool CGraphWnd::Create(const QString& title, const QRect& rect, QWidget* parent, int id,
+                       int frameId) {
     frameId_ = frameId;
     setParent(parent);
     setWindowTitle(title);
     setProperty("controlId", id);
     setGeometry(rect);
-    frame_ = g_frameFactory != nullptr ? g_frameFactory(this, frameId, kind_) : new DirectFrame(this);
+    frame_ =
+        g_frameFactory != nullptr ? g_frameFactory(this, frameId, kind_) : new DirectFrame(this);
     if (frame_ == nullptr) return false;
     frame_->FrameWidget()->setGeometry(0, 0, width(), height());
     frame_->FrameWidget()->show();
@@ -98,7 +102,8 @@ int CGraphWnd::Notify(int code, void* payload) {
     return frame_ != nullptr ? frame_->Notify(code, payload) : 0;
 }
 
-int CGraphWnd::AddSeries(COLORREF color, const QString& title, int redraw, int sorted, int allowDuplicates) {
+int CGraphWnd::AddSeries(COLORREF color, const QString& title, int redraw, int sorted,
+                         int allowDuplicates) {
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (slots_[i]) continue;
         slots_[i] = std::make_unique<CGraphProps>(color, title, 1, 1, -1, sorted, allowDuplicates);
@@ -142,7 +147,8 @@ CGraphProps* CGraphWnd::GetNextSeries(int& position) const {
 int CGraphWnd::AddPoint(int slot, double x, double y, int redraw, int position, int64_t time) {
     CGraphProps* s = GetSeries(slot);
     if (s == nullptr) return -1;
-    const int index = position == -1 ? s->AddPoint(x, y, 1, time) : s->InsertPoint(position, x, y, 1, time);
+    const int index =
+        position == -1 ? s->AddPoint(x, y, 1, time) : s->InsertPoint(position, x, y, 1, time);
     SeriesNotify n{slot, index, redraw, this};
     Notify(kNotifyPointAdded, &n);
     return position;
@@ -229,9 +235,12 @@ int CGraphWnd::GetDataRange(double& xmin, double& xmax, double& ymin, double& ym
     return any ? 1 : 0;
 }
 
-const AxisDescription& CGraphWnd::GetAxis(int axis) const { return axis == 1 ? horizontalAxis_ : verticalAxis_; }
+const AxisDescription& CGraphWnd::GetAxis(int axis) const {
+    return axis == 1 ? horizontalAxis_ : verticalAxis_;
+}
 
-void CGraphWnd::SetAxisTitle(const QString& name, const QString& units, int precision, int axis, int redraw) {
+void CGraphWnd::SetAxisTitle(const QString& name, const QString& units, int precision, int axis,
+                             int redraw) {
     (axis != 0 ? horizontalAxis_ : verticalAxis_).Set(name, units, precision);
     AxisNotify n{axis != 0 ? 1 : 0, redraw, this};
     Notify(kNotifyAxisTitle, &n);
@@ -241,7 +250,9 @@ void CGraphWnd::FormatAxisValue(double value, int axis, int formatIndex, QString
     text = (axis != 0 ? horizontalAxis_ : verticalAxis_).FormatValue(value, formatIndex);
 }
 
-void CGraphWnd::Redraw(int flags) { Notify(kNotifyRedraw, reinterpret_cast<void*>(static_cast<intptr_t>(flags))); }
+void CGraphWnd::Redraw(int flags) {
+    Notify(kNotifyRedraw, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
+}
 
 void CGraphWnd::ShowLegendBar(int flags) {
     if (frame_ != nullptr) frame_->ShowLegend(flags);

@@ -45,7 +45,8 @@ public:
     // Becomes a visible child of `parent` in `rect` and creates its frame.
     bool Create(const QString& title, const QRect& rect, QWidget* parent, int id, int frameId);
 
-    virtual int AddSeries(COLORREF color, const QString& title, int redraw, int sorted, int allowDuplicates);
+    virtual int AddSeries(COLORREF color, const QString& title, int redraw, int sorted,
+                          int allowDuplicates);
     virtual int RemoveSeries(int slot, int redraw);
     virtual CGraphProps* GetSeries(int slot) const;
     virtual int GetSeriesCount() const { return seriesCount_; }
@@ -61,7 +62,8 @@ public:
     virtual void GetRanges(double& x0, double& x1, double& y0, double& y1) const;
     virtual int GetDataRange(double& xmin, double& xmax, double& ymin, double& ymax) const;
     virtual const AxisDescription& GetAxis(int axis) const;
-    virtual void SetAxisTitle(const QString& name, const QString& units, int precision, int axis, int redraw);
+    virtual void SetAxisTitle(const QString& name, const QString& units, int precision, int axis,
+                              int redraw);
     virtual void FormatAxisValue(double value, int axis, int formatIndex, QString& text) const;
     virtual void Redraw(int flags);
     virtual void ShowLegendBar(int flags);

@@ -7,7 +7,8 @@ LinearMap::LinearMap(double screenStart, double screenEnd, double worldStart, do
       screenEnd_(screenEnd),
       worldStart_(worldStart),
       worldEnd_(worldEnd),
-      worldPerPixel_(screenStart == screenEnd ? 0.0 : (worldEnd - worldStart) / (screenEnd - screenStart)) {}
+      worldPerPixel_(
+          screenStart == screenEnd ? 0.0 : (worldEnd - worldStart) / (screenEnd - screenStart)) {}
 
 int OrderOfMagnitude(double v) {
     if (v == 0.0 || !std::isfinite(v)) return 0;
@@ -48,7 +49,8 @@ TickSet LinearMap::ComputeTicks(int n) const {
     if (!std::isfinite(start) || !std::isfinite(end)) return ticks;
     double a = start * std::pow(10.0, -e);
     double b = end * std::pow(10.0, -e);
-    for (int guard = 0; std::fabs(a - b) < kTickPointTwo && a < 100 && b < 100 && guard < 700; ++guard) {
+    for (int guard = 0; std::fabs(a - b) < kTickPointTwo && a < 100 && b < 100 && guard < 700;
+         ++guard) {
         --e;
         a = start * std::pow(10.0, -e);
         b = end * std::pow(10.0, -e);

@@ -21,7 +21,8 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
 
-QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = false, bool enabled = true) {
+QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = false,
+                    bool enabled = true) {
     QAction* a = menu->addAction(text);
     a->setData(id);
     if (checked) {
@@ -94,7 +95,8 @@ void CGraphPanel::ShowContextMenu(const QPoint& globalPos) {
     QAction* chosen = menu.exec(globalPos - QPoint(size.width() / 2, 0));
     if (chosen == nullptr) return;
     const int id = chosen->data().toInt();
-    if (IsGraphCommand(id)) ForEachParticipant(this, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
+    if (IsGraphCommand(id))
+        ForEachParticipant(this, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
 }
 
 void CGraphPanel::OpenPropertySheet() {
@@ -102,7 +104,8 @@ void CGraphPanel::OpenPropertySheet() {
     ForEachParticipant(this, [&sheet](CGraphBaseClass& p) { return p.AddPropertyPages(&sheet); });
     sheet.Prepare();
     const int result = Prompts::Get().Exec(sheet) == QDialog::Accepted ? IDOK : IDCANCEL;
-    ForEachParticipant(this, [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
+    ForEachParticipant(this,
+                       [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
     if (result == IDOK) {
         if (CGraphWnd* graph = GraphWindow()) graph->Redraw(-1);
     }
@@ -120,7 +123,8 @@ int CGraphPanel::AddPropertyPages(CPropertySheet* sheet) {
 
 int CGraphPanel::OnPropertySheetClosed(int result) {
     if (result == IDOK && propertyPage_ != nullptr) {
-        SetRanges(propertyPage_->x0, propertyPage_->x1, propertyPage_->y0, propertyPage_->y1, false);
+        SetRanges(propertyPage_->x0, propertyPage_->x1, propertyPage_->y0, propertyPage_->y1,
+                  false);
         int flags = modeFlags_ & ~(MarkPoints | TrackMouse | Grid);
         if (propertyPage_->markPoints) flags |= MarkPoints;
         if (propertyPage_->trackMouse) flags |= TrackMouse;
@@ -158,7 +162,8 @@ void CGraphPanel::ApplyZoom() {
     }
     const QRect r = tracker_->Rect();
     const int left = std::max(0, r.left()), top = std::max(0, r.top());
-    const int right = std::min(width(), r.left() + r.width()), bottom = std::min(height(), r.top() + r.height());
+    const int right = std::min(width(), r.left() + r.width()),
+              bottom = std::min(height(), r.top() + r.height());
     SetRanges(xMap_->PixelToWorld(left * scale_), xMap_->PixelToWorld(right * scale_),
               yMap_->PixelToWorld(bottom * scale_), yMap_->PixelToWorld(top * scale_), true);
     update();
@@ -196,7 +201,8 @@ void CGraphPanel::UpdateTooltip(const QPoint& pos, const QPoint& globalPos) {
 
 void CGraphPanel::UpdateCursor(const QPoint& pos) {
     if (zoomRectShown_) {
-        setCursor(tracker_->CursorFor(tracker_->Tracking() ? ZoomTracker::kInside : tracker_->HitTest(pos)));
+        setCursor(tracker_->CursorFor(tracker_->Tracking() ? ZoomTracker::kInside
+                                                           : tracker_->HitTest(pos)));
     } else {
         unsetCursor();
     }
@@ -206,8 +212,10 @@ void CGraphPanel::PanTo(const QPoint& pos) {
     panPrevious_ = panLast_;
     panLast_ = pos;
     if (!HasMaps()) return;
-    const double dx = xMap_->PixelToWorld(panPrevious_.x() * scale_) - xMap_->PixelToWorld(panLast_.x() * scale_);
-    const double dy = yMap_->PixelToWorld(panPrevious_.y() * scale_) - yMap_->PixelToWorld(panLast_.y() * scale_);
+    const double dx =
+        xMap_->PixelToWorld(panPrevious_.x() * scale_) - xMap_->PixelToWorld(panLast_.x() * scale_);
+    const double dy =
+        yMap_->PixelToWorld(panPrevious_.y() * scale_) - yMap_->PixelToWorld(panLast_.y() * scale_);
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
     SetRanges(x0 + dx, x1 + dx, y0 + dy, y1 + dy, true);

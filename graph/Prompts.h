@@ -18,7 +18,8 @@ public:
     virtual ~Prompts() = default;
 
     // A message with one OK button.
-    virtual void Message(QWidget* parent, const QString& text, const QString& caption, Icon icon = kNoIcon);
+    virtual void Message(QWidget* parent, const QString& text, const QString& caption,
+                         Icon icon = kNoIcon);
     // A file to open; empty when cancelled.
     virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& directory,
                              const QString& filter);

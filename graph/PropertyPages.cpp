@@ -28,7 +28,8 @@ QLineEdit* Edit(QWidget* parent, const char* id) {
 }
 
 void Complain(QWidget* page, QLineEdit* field, const QString& text) {
-    Prompts::Get().Message(page, text, QString::fromStdString(kws::res::Text(138)), Prompts::kExclamation);
+    Prompts::Get().Message(page, text, QString::fromStdString(kws::res::Text(138)),
+                           Prompts::kExclamation);
     field->setFocus();
     field->selectAll();
 }
@@ -166,7 +167,8 @@ bool CGraphPropsListBox::ItemLook(int row, COLORREF& color, QString& name) const
 
 CGraphicsPropertyPage::CGraphicsPropertyPage(CGraphWnd* graph) : CPropertyPage(Tr("D106.caption")) {
     int position = 0;
-    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr; s = graph->GetNextSeries(position)) {
+    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
+         s = graph->GetNextSeries(position)) {
         auto copy = std::make_unique<CGraphProps>(*s);
         copy->SetIndex(position);
         copies_.push_back(std::move(copy));
@@ -175,7 +177,8 @@ CGraphicsPropertyPage::CGraphicsPropertyPage(CGraphWnd* graph) : CPropertyPage(T
     list_ = new CGraphPropsListBox(this);
     list_->setObjectName("1024");
     layout->addWidget(list_, 0, 0, 5, 1);
-    auto button = [&](const QString& text, const char* id, int row, void (CGraphicsPropertyPage::*slot)()) {
+    auto button = [&](const QString& text, const char* id, int row,
+                      void (CGraphicsPropertyPage::*slot)()) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(id);
         layout->addWidget(b, row, 1);
@@ -190,7 +193,8 @@ CGraphicsPropertyPage::CGraphicsPropertyPage(CGraphWnd* graph) : CPropertyPage(T
     nameEdit_ = Edit(this, "1002");
     nameEdit_->setReadOnly(true);
     layout->addWidget(nameEdit_, 6, 0, 1, 2);
-    connect(list_, &QListWidget::currentRowChanged, this, &CGraphicsPropertyPage::OnSelectionChange);
+    connect(list_, &QListWidget::currentRowChanged, this,
+            &CGraphicsPropertyPage::OnSelectionChange);
 }
 
 CGraphicsPropertyPage::~CGraphicsPropertyPage() = default;
@@ -216,7 +220,8 @@ CGraphProps* CGraphicsPropertyPage::Selected() const {
 }
 
 void CGraphicsPropertyPage::UpdateShowHideText() {
-    if (const CGraphProps* s = Selected()) showHide_->setText(s->IsShown() ? QStringLiteral("Hide") : QStringLiteral("Show"));
+    if (const CGraphProps* s = Selected())
+        showHide_->setText(s->IsShown() ? QStringLiteral("Hide") : QStringLiteral("Show"));
 }
 
 void CGraphicsPropertyPage::OnColor() {

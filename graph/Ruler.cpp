@@ -1,9 +1,9 @@
 #include "graph/Ruler.h"
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
-#include <QMouseEvent>
 
 #include <cmath>
 
@@ -39,7 +39,8 @@ QFont FRuler::LabelFont(int cellHeight, int& characterHeight) {
     font.setPixelSize(std::max(1, cellHeight));
     const int measured = QFontMetrics(font).height();
     if (measured > 0 && measured != cellHeight) {
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(static_cast<double>(cellHeight) * cellHeight / measured))));
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(static_cast<double>(cellHeight) *
+                                                                   cellHeight / measured))));
     }
     characterHeight = QFontMetrics(font).height();
     return font;
@@ -116,7 +117,8 @@ void FRuler::Draw(QPainter& painter, const QRect& rect) const {
     text(layout.units);
 }
 
-FHRuler::FHRuler(QWidget* parent) : FRuler(parent), startTime_(NullTimeStamp()), endTime_(NullTimeStamp()) {}
+FHRuler::FHRuler(QWidget* parent)
+    : FRuler(parent), startTime_(NullTimeStamp()), endTime_(NullTimeStamp()) {}
 
 void FHRuler::SetTimeRange(double, double, bool, int64_t t0, int64_t t1) {
     if (IsUnsetTimeStamp(t0) && IsUnsetTimeStamp(t1)) return;
@@ -162,15 +164,20 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
         int64_t labelTime = NullTimeStamp();
         if (series != nullptr && series->GetCount() > 0 && panel_->HasMaps()) {
             const double world = panel_->XMap().PixelToWorld(x * scale);
-            int64_t index = std::isnan(world) ? 0 : world < 0 ? 0 : world > 1e15 ? INT64_MAX : static_cast<int64_t>(world);
+            int64_t index = std::isnan(world) ? 0
+                            : world < 0       ? 0
+                            : world > 1e15    ? INT64_MAX
+                                              : static_cast<int64_t>(world);
             index = std::clamp<int64_t>(index, 0, series->GetCount() - 1);
             labelTime = series->GetPoint(static_cast<int>(index)).time;
         }
-        const QString timeText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
+        const QString timeText =
+            QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
         kws::rec::LocalFields l{};
         kws::rec::LocalFieldsOf(labelTime, l);
         QString dateText;
-        const bool sameDay = l.day == previous.day && l.month == previous.month && l.year == previous.year;
+        const bool sameDay =
+            l.day == previous.day && l.month == previous.month && l.year == previous.year;
         const bool sameMinute = l.hour == previous.hour && l.minute == previous.minute;
         if (!(i > 0 && sameDay) && !sameMinute) {
             dateText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
@@ -184,7 +191,8 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
         const double v = ticks.values[static_cast<size_t>(i)] / pow10;
         for (double minor : {(v - ticks.step / 2) * pow10, (v + ticks.step / 2) * pow10}) {
             const double p = map.WorldToScreen(minor);
-            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) && p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
+            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&
+                p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
                 out.minorTicks.push_back(static_cast<int>(p));
             }
         }
@@ -215,7 +223,8 @@ RulerLayout FVRuler::Layout(const QRect& rect) const {
     const QFontMetrics metrics(font);
     out.textHeight = H;
     out.tickLength = DeviceUnits(kTickLength, DpiX());
-    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") + DeviceUnits(kValueRulerCaptionAllowance, DpiX());
+    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
+                             DeviceUnits(kValueRulerCaptionAllowance, DpiX());
     const LinearMap map(b, top, rangeLow_, rangeHigh_);
     const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
     const TickSet ticks = map.ComputeTicks(n);
@@ -232,9 +241,11 @@ RulerLayout FVRuler::Layout(const QRect& rect) const {
         const bool fits = y + h < b && y - h > top + captionWidth + thickness;
         out.labels.push_back({text, r - H, y + h, fits});
         const double scaled = v / pow10;
-        for (double minor : {(scaled - ticks.step / 2) * pow10, (scaled + ticks.step / 2) * pow10}) {
+        for (double minor :
+             {(scaled - ticks.step / 2) * pow10, (scaled + ticks.step / 2) * pow10}) {
             const double p = map.WorldToScreen(minor);
-            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) && p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
+            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&
+                p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
                 out.minorTicks.push_back(static_cast<int>(p));
             }
         }

@@ -34,7 +34,7 @@ int DeviceUnits(double inches, double dpi);
 
 struct RulerLabel {
     QString text;
-    int x, y;  // top-left of the text (for the value ruler: of the upward-running text)
+    int x, y;    // top-left of the text (for the value ruler: of the upward-running text)
     bool drawn;  // false when it would not fit (its tick stays)
 };
 

@@ -61,10 +61,22 @@ bool ZoomTracker::Move(const QPoint& p) {
             t += d.y();
             b += d.y();
             break;
-        case kTopLeft: l += d.x(); t += d.y(); break;
-        case kTopRight: r += d.x(); t += d.y(); break;
-        case kBottomRight: r += d.x(); b += d.y(); break;
-        case kBottomLeft: l += d.x(); b += d.y(); break;
+        case kTopLeft:
+            l += d.x();
+            t += d.y();
+            break;
+        case kTopRight:
+            r += d.x();
+            t += d.y();
+            break;
+        case kBottomRight:
+            r += d.x();
+            b += d.y();
+            break;
+        case kBottomLeft:
+            l += d.x();
+            b += d.y();
+            break;
         case kTop: t += d.y(); break;
         case kRight: r += d.x(); break;
         case kBottom: b += d.y(); break;
@@ -103,7 +115,8 @@ void ZoomTracker::Draw(QPainter& painter, bool withHandles) const {
     painter.drawRect(rect_.adjusted(0, 0, -1, -1));
     if (withHandles) {
         painter.setBrush(Qt::black);
-        for (int h = kTopLeft; h <= kLeft; ++h) painter.drawRect(HandleRect(static_cast<Hit>(h)).adjusted(0, 0, -1, -1));
+        for (int h = kTopLeft; h <= kLeft; ++h)
+            painter.drawRect(HandleRect(static_cast<Hit>(h)).adjusted(0, 0, -1, -1));
     }
     painter.restore();
 }

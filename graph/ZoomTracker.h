@@ -10,7 +10,18 @@ class QPainter;
 
 class ZoomTracker {
 public:
-    enum Hit { kOutside = -1, kTopLeft, kTopRight, kBottomRight, kBottomLeft, kTop, kRight, kBottom, kLeft, kInside };
+    enum Hit {
+        kOutside = -1,
+        kTopLeft,
+        kTopRight,
+        kBottomRight,
+        kBottomLeft,
+        kTop,
+        kRight,
+        kBottom,
+        kLeft,
+        kInside
+    };
 
     explicit ZoomTracker(const QRect& rect) : rect_(rect) {}
 

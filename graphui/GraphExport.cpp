@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <cstring>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <cstring>
 
 #include "graph/GraphContainer.h"
 #include "graph/GraphWnd.h"
@@ -44,7 +44,8 @@ bool CaptureWidget(QWidget* widget, const QRect& rect, FCObjImage& image) {
     if (pixels.isNull()) return false;
     if (!image.CreateBlank(pixels.width(), pixels.height(), 24)) return false;
     for (int y = 0; y < pixels.height(); ++y) {
-        std::memcpy(image.GetBits(y), pixels.constScanLine(y), static_cast<size_t>(pixels.width()) * 3);
+        std::memcpy(image.GetBits(y), pixels.constScanLine(y),
+                    static_cast<size_t>(pixels.width()) * 3);
     }
     return true;
 }
@@ -65,8 +66,9 @@ void OnSaveCommand(CNewGraph& dialog) {
     PrepareForCapture(dialog);
     FCObjImage image;
     const bool captured = CaptureWidget(graph, graph->rect(), image);
-    const QString path = Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
-                                                 "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)", "png");
+    const QString path =
+        Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
+                                "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)", "png");
     if (path.isEmpty() || !captured) return;
     image.ResizeNearest(1280, 1024);
     image.SaveFile(path.toStdString(), DefaultQuality());
@@ -82,16 +84,20 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer) {
     const QRect L = legendClient->rect();
     // The plot with its rulers, where it sits in the graph window (less 2 pixels on the left),
     // and the names part of the legend, in the series list's coordinates.
-    const QRect plot(container->mapTo(graph, QPoint(2, 0)), QSize(container->width() - 2, container->height()));
-    const QRect legend(QPoint(L.left() + 2, L.top()), QPoint(L.left() + L.width() / 3 - 5 - 1, L.top() + L.height() - 10 - 1));
+    const QRect plot(container->mapTo(graph, QPoint(2, 0)),
+                     QSize(container->width() - 2, container->height()));
+    const QRect legend(QPoint(L.left() + 2, L.top()),
+                       QPoint(L.left() + L.width() / 3 - 5 - 1, L.top() + L.height() - 10 - 1));
 
     // The two bitmap files go to a folder of this print alone, never over a user's files.
     QTemporaryDir folder;
     if (!folder.isValid()) return false;
-    const QString graphFile = folder.filePath("skgraph.bmp"), legendFile = folder.filePath("skleyend.bmp");
+    const QString graphFile = folder.filePath("skgraph.bmp"),
+                  legendFile = folder.filePath("skleyend.bmp");
     InstallImageFactory(new FCImageHandleFactory_QtImage());
     FCObjImage plotImage, legendImage;
-    if (CaptureWidget(graph, plot, plotImage)) plotImage.SaveFile(graphFile.toStdString(), DefaultQuality());
+    if (CaptureWidget(graph, plot, plotImage))
+        plotImage.SaveFile(graphFile.toStdString(), DefaultQuality());
     if (CaptureWidget(frame->LegendBar()->SeriesList(), legend, legendImage)) {
         legendImage.SaveFile(legendFile.toStdString(), DefaultQuality());
     }

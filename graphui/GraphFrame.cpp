@@ -18,7 +18,8 @@ GraphFrameInterface* MakeFrame(CGraphWnd* graph, int frameId, int kind) {
 
 void InstallGraphFrame() { SetGraphFrameFactory(&MakeFrame); }
 
-CGraphFrame::CGraphFrame(CGraphWnd* graph, int timerFlag, int kind) : QMainWindow(graph), kind_(kind) {
+CGraphFrame::CGraphFrame(CGraphWnd* graph, int timerFlag, int kind)
+    : QMainWindow(graph), kind_(kind) {
     setWindowFlags(Qt::Widget);
     setDockNestingEnabled(false);
     // The strips between the bars and the plot show the button face.

@@ -29,7 +29,9 @@ public:
     int Notify(int code, void* payload) override;
     void ShowLegend(int flags) override;
 
-    void NotifyRefresh(int flags) { Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags))); }
+    void NotifyRefresh(int flags) {
+        Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
+    }
     void DockLegend();
     void ShowLegendNow();
     CPointViewBar* LegendBar() const { return legend_; }

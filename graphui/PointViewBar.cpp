@@ -20,7 +20,8 @@ void RunParticipantMenu(QWidget* start, const QPoint& globalPos) {
     QAction* chosen = menu.exec(globalPos - QPoint(size.width() / 2, 0));
     if (chosen == nullptr) return;
     const int id = chosen->data().toInt();
-    if (IsGraphCommand(id)) ForEachParticipant(start, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
+    if (IsGraphCommand(id))
+        ForEachParticipant(start, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
 }
 
 void OpenParticipantSheet(QWidget* start) {
@@ -28,7 +29,8 @@ void OpenParticipantSheet(QWidget* start) {
     ForEachParticipant(start, [&sheet](CGraphBaseClass& p) { return p.AddPropertyPages(&sheet); });
     sheet.Prepare();
     const int result = Prompts::Get().Exec(sheet) == QDialog::Accepted ? IDOK : IDCANCEL;
-    ForEachParticipant(start, [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
+    ForEachParticipant(start,
+                       [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
     if (result == IDOK) {
         if (CGraphWnd* graph = FindGraphWnd(start)) graph->Redraw(-1);
     }
@@ -39,7 +41,8 @@ QVariant PointListModel::data(const QModelIndex& index, int role) const {
     const CGraphProps* s = graph_->GetSeries(series_);
     if (s == nullptr || index.row() >= s->GetCount()) return {};
     const GraphPoint& p = s->GetPoint(index.row());
-    if (index.column() == 0) return QString::fromStdString(kws::rec::FormatLocalTime(p.time, "%d.%m.%Y, %H:%M:%S"));
+    if (index.column() == 0)
+        return QString::fromStdString(kws::rec::FormatLocalTime(p.time, "%d.%m.%Y, %H:%M:%S"));
     if (index.column() == 1) {
         QString text;
         graph_->FormatAxisValue(p.x, 1, 1, text);
@@ -105,7 +108,8 @@ CPointViewBar::CPointViewBar(QWidget* parent) : CSizingControlBar(parent) {
 }
 
 void CPointViewBar::LayoutChildren() {
-    seriesList_->setGeometry(5, 5, std::max(0, client_->width() - 10), std::max(0, client_->height() - 5));
+    seriesList_->setGeometry(5, 5, std::max(0, client_->width() - 10),
+                             std::max(0, client_->height() - 5));
 }
 
 void CPointViewBar::RefreshPointList(CGraphWnd* graph) {
@@ -143,7 +147,8 @@ bool CPointViewBar::eventFilter(QObject* watched, QEvent* event) {
 int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
     const int code = e.Code();
     // Changes asked for without redraw are applied with painting held back.
-    const bool quiet = code >= 1 && code <= 6 && static_cast<const SeriesNotify*>(e.Payload())->redraw == 0 && isVisible();
+    const bool quiet = code >= 1 && code <= 6 &&
+                       static_cast<const SeriesNotify*>(e.Payload())->redraw == 0 && isVisible();
     if (quiet) setUpdatesEnabled(false);
     switch (code) {
         case 1:
@@ -157,7 +162,8 @@ int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
             }
             // Inserting and removing items follows the series' count, once per event-loop turn.
             model_->SetSource(n->graph, n->series);
-            if (const CGraphProps* s = n->graph->GetSeries(n->series)) model_->ScheduleRowCount(s->GetCount());
+            if (const CGraphProps* s = n->graph->GetSeries(n->series))
+                model_->ScheduleRowCount(s->GetCount());
             break;
         }
         case 4: {
@@ -196,9 +202,7 @@ int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
             if (n->redraw) RefreshPointList(n->graph);
             break;
         }
-        case 11:
-            pointListActive_ = 1;
-            [[fallthrough]];
+        case 11: pointListActive_ = 1; [[fallthrough]];
         case 10:
             seriesList_->viewport()->repaint();
             RefreshPointList();

@@ -21,8 +21,12 @@ class PointListModel : public QAbstractTableModel {
 
 public:
     explicit PointListModel(QObject* parent) : QAbstractTableModel(parent) {}
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 2; }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : rows_;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 2;
+    }
     QVariant data(const QModelIndex& index, int role) const override;
 
     void SetSource(CGraphWnd* graph, int series) {

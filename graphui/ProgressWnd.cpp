@@ -16,8 +16,9 @@
 #include "res/Resources.h"
 
 CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
-    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::CustomizeWindowHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     title_ = title;
     setWindowTitle(title_);
     setCursor(Qt::BusyCursor);
@@ -100,12 +101,15 @@ int CProgressWnd::SetBarPosition(int position) {
     const int previousBar = barPosition_;
     barPosition_ = position;
     previousPosition_ = position;
-    const int percent = upper_ <= lower_ ? 0
-                                         : static_cast<int>((static_cast<double>(position) - lower_) * 100.0 /
-                                                                (static_cast<double>(upper_) - lower_) + 0.5);
+    const int percent = upper_ <= lower_
+                            ? 0
+                            : static_cast<int>((static_cast<double>(position) - lower_) * 100.0 /
+                                                   (static_cast<double>(upper_) - lower_) +
+                                               0.5);
     if (percent != previousPercent_) {
         previousPercent_ = percent;
-        setWindowTitle(QString::fromStdString(kws::res::FormatText("%s [%d%%]", title_.toStdString().c_str(), percent)));
+        setWindowTitle(QString::fromStdString(
+            kws::res::FormatText("%s [%d%%]", title_.toStdString().c_str(), percent)));
     }
     // The bar widget is moved only when the change can show: a few hundred times over the whole
     // range rather than millions of times.
@@ -144,8 +148,8 @@ void CProgressWnd::PumpPendingMessages(bool cancelOnEscape) {
 }
 
 bool CProgressWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && exists_ &&
-        !cancelled_) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && exists_ && !cancelled_) {
         Cancel();
         return true;
     }

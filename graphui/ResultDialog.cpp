@@ -30,13 +30,13 @@ QString Text(const char* key) { return QString::fromStdString(kws::res::Text(key
 
 std::vector<CNewGraph::SeriesLook> CNewGraph::SeriesOf(int kind) {
     if (kind != 0) return {{127, RGB(0, 188, 255)}, {128, RGB(255, 0, 0)}, {129, RGB(0, 255, 0)}};
-    return {{130, RGB(0, 188, 255)}, {131, RGB(255, 0, 0)}, {127, RGB(0, 0, 255)},
+    return {{130, RGB(0, 188, 255)}, {131, RGB(255, 0, 0)},   {127, RGB(0, 0, 255)},
             {129, RGB(0, 255, 0)},   {132, RGB(255, 0, 255)}, {133, RGB(255, 127, 0)}};
 }
 
 CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowIcon(AppIcon());
     setFont(DialogFont());
     const DialogUnits du(font());
@@ -68,9 +68,13 @@ void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
     samples_ = std::make_shared<const kws::rec::SampleArray>(samples);
 }
 
-void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) { samples_ = std::move(samples); }
+void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) {
+    samples_ = std::move(samples);
+}
 
-CGraphFrame* CNewGraph::Frame() const { return graph_ ? dynamic_cast<CGraphFrame*>(graph_->Frame()) : nullptr; }
+CGraphFrame* CNewGraph::Frame() const {
+    return graph_ ? dynamic_cast<CGraphFrame*>(graph_->Frame()) : nullptr;
+}
 
 bool CNewGraph::OnInitDialog() {
     InstallGraphFrame();
@@ -93,13 +97,15 @@ bool CNewGraph::FillGraph() {
     CProgressWnd progress(this, QString::fromStdString(kws::res::Text(123)), true);
     progress.SetBarRange(0, static_cast<int>(std::min<int64_t>(2 * n + 250, INT32_MAX)), 1);
     progress.SetMessageText("%s", Format(124).c_str());
-    graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(102)), QStringLiteral("°C"), 1, 0, 1);
+    graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(102)), QStringLiteral("°C"), 1, 0,
+                         1);
     graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(103)), QString(), 0, 1, 1);
     graph_->SetModeFlags(13, 1);
     const auto series = SeriesOf(kind_);
     std::vector<int> seriesSlots;
     for (const SeriesLook& s : series) {
-        seriesSlots.push_back(graph_->AddSeries(s.color, QString::fromStdString(Format(s.stringId)), 1, 1, 0));
+        seriesSlots.push_back(
+            graph_->AddSeries(s.color, QString::fromStdString(Format(s.stringId)), 1, 1, 0));
         graph_->ReservePoints(seriesSlots.back(), samples.size());
     }
     auto cancelled = [&] {
@@ -115,7 +121,8 @@ bool CNewGraph::FillGraph() {
         const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
         if (i == 0) startTime = r.time;
         if (r.time > endTime) endTime = r.time;
-        graph_->AddPoint(seriesSlots[0], static_cast<double>(i), plotted(r.value[0]), 1, -1, r.time);
+        graph_->AddPoint(seriesSlots[0], static_cast<double>(i), plotted(r.value[0]), 1, -1,
+                         r.time);
         if (cancelled()) return false;
     }
     for (int64_t i = 0; i < n; ++i) {
@@ -124,8 +131,11 @@ bool CNewGraph::FillGraph() {
         const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
         const double x = static_cast<double>(i);
         const int plain = kind_ != 0 ? 3 : 5;  // series that take their value with the replacement
-        for (int s = 1; s < plain; ++s) graph_->AddPoint(seriesSlots[static_cast<size_t>(s)], x, plotted(r.value[s]), 1, -1, r.time);
-        if (kind_ == 0 && r.value[5] != -25.0) graph_->AddPoint(seriesSlots[5], x, r.value[5], 1, -1, r.time);
+        for (int s = 1; s < plain; ++s)
+            graph_->AddPoint(seriesSlots[static_cast<size_t>(s)], x, plotted(r.value[s]), 1, -1,
+                             r.time);
+        if (kind_ == 0 && r.value[5] != -25.0)
+            graph_->AddPoint(seriesSlots[5], x, r.value[5], 1, -1, r.time);
         if (cancelled()) return false;
     }
     // Title: one day, or a span of days.
@@ -137,9 +147,11 @@ bool CNewGraph::FillGraph() {
     const std::string endDate = kws::rec::FormatLocalTime(endTime, "%d/%m/%Y");
     const std::string endClock = kws::rec::FormatLocalTime(endTime, "%H:%Mh");
     if (a.day == b.day && a.month == b.month && a.year == b.year) {
-        title_ = QString::fromStdString(Format(137, startDate.c_str(), startClock.c_str(), endClock.c_str()));
+        title_ = QString::fromStdString(
+            Format(137, startDate.c_str(), startClock.c_str(), endClock.c_str()));
     } else {
-        title_ = QString::fromStdString(Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
+        title_ = QString::fromStdString(
+            Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
     }
     setWindowTitle(title_);
     if (CGraphPanel* panel = graph_->Panel()) panel->FitToData(4105);

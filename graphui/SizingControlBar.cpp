@@ -39,7 +39,8 @@ public:
 
     QRect CloseRect() const {
         const int s = CSizingControlBar::kCloseButtonSize;
-        if (bar_->isFloating() || !VerticalStrip()) return QRect(width() - s - 2, (height() - s) / 2, s, s);
+        if (bar_->isFloating() || !VerticalStrip())
+            return QRect(width() - s - 2, (height() - s) / 2, s, s);
         return QRect((width() - s) / 2, 1, s, s);
     }
     bool VerticalStrip() const {
@@ -55,15 +56,18 @@ protected:
         const QRect close = CloseRect();
         if (bar_->isFloating()) {
             p.setPen(pal.color(QPalette::ButtonText));
-            p.drawText(rect().adjusted(4, 0, -close.width() - 6, 0), Qt::AlignVCenter | Qt::AlignLeft, bar_->windowTitle());
+            p.drawText(rect().adjusted(4, 0, -close.width() - 6, 0),
+                       Qt::AlignVCenter | Qt::AlignLeft, bar_->windowTitle());
         } else if (bar_->HasGripper()) {
             // Two parallel 3D lines, 3 pixels wide and 3 apart.
             if (VerticalStrip()) {
                 const int top = close.top() + 14, x = (width() - 9) / 2;
-                for (int i = 0; i < 2; ++i) Draw3dRect(p, QRect(x + 6 * i, top, 3, height() - top - 2), light, dark);
+                for (int i = 0; i < 2; ++i)
+                    Draw3dRect(p, QRect(x + 6 * i, top, 3, height() - top - 2), light, dark);
             } else {
                 const int right = close.left() - 3, y = (height() - 9) / 2;
-                for (int i = 0; i < 2; ++i) Draw3dRect(p, QRect(2, y + 6 * i, right - 2, 3), light, dark);
+                for (int i = 0; i < 2; ++i)
+                    Draw3dRect(p, QRect(2, y + 6 * i, right - 2, 3), light, dark);
             }
         }
         if (bar_->pushed_) {
@@ -97,7 +101,8 @@ protected:
         const bool wasPushed = bar_->pushed_;
         bar_->pushed_ = false;
         update();
-        if (wasPushed && e->button() == Qt::LeftButton && CloseRect().contains(e->position().toPoint())) {
+        if (wasPushed && e->button() == Qt::LeftButton &&
+            CloseRect().contains(e->position().toPoint())) {
             bar_->CloseBar();
             return;
         }
@@ -109,7 +114,8 @@ private:
 };
 
 CSizingControlBar::CSizingControlBar(QWidget* parent) : QDockWidget(parent) {
-    setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetClosable);
+    setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                QDockWidget::DockWidgetClosable);
     setMinimumSize(minimum_);
 }
 
@@ -117,7 +123,8 @@ CSizingControlBar::~CSizingControlBar() { Registry().removeAll(this); }
 
 const QList<CSizingControlBar*>& CSizingControlBar::AllBars() { return Registry(); }
 
-bool CSizingControlBar::Create(const QString& title, QMainWindow* frame, QSize defaultSize, bool hasGripper, int id) {
+bool CSizingControlBar::Create(const QString& title, QMainWindow* frame, QSize defaultSize,
+                               bool hasGripper, int id) {
     frame_ = frame;
     setParent(frame);
     setWindowTitle(title);
@@ -168,7 +175,8 @@ void CSizingControlBar::ApplyStoredSize() {
     if (isFloating()) {
         resize(floating_.expandedTo(minimum));
     } else if (IsHorizontal()) {
-        frame_->resizeDocks({this}, {std::max(horizontal_.height(), minimum.height())}, Qt::Vertical);
+        frame_->resizeDocks({this}, {std::max(horizontal_.height(), minimum.height())},
+                            Qt::Vertical);
     } else if (IsVertical()) {
         frame_->resizeDocks({this}, {std::max(vertical_.width(), minimum.width())}, Qt::Horizontal);
     }
@@ -187,7 +195,9 @@ void CSizingControlBar::resizeEvent(QResizeEvent* event) {
 }
 
 QRect CSizingControlBar::CloseButtonRect() const {
-    return title_ != nullptr ? QRect(title_->mapTo(this, title_->CloseRect().topLeft()), title_->CloseRect().size()) : QRect();
+    return title_ != nullptr ? QRect(title_->mapTo(this, title_->CloseRect().topLeft()),
+                                     title_->CloseRect().size())
+                             : QRect();
 }
 
 void CSizingControlBar::UpdateCommandState() {

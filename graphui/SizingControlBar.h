@@ -24,7 +24,8 @@ public:
     ~CSizingControlBar() override;
 
     // Title, owning frame, default size (all three sizes), gripper or not, control id.
-    bool Create(const QString& title, QMainWindow* frame, QSize defaultSize, bool hasGripper, int id);
+    bool Create(const QString& title, QMainWindow* frame, QSize defaultSize, bool hasGripper,
+                int id);
 
     // Sizes in the settings under "<prefix>-SCBar-<id>": sizeHorzCX, sizeHorzCY, sizeVertCX,
     // sizeVertCY, sizeFloatCX, sizeFloatCY. Loading raises sizes below the minimum to it.

@@ -48,13 +48,15 @@ bool WriteExifProperties(const std::string& path, const FCImagePropertyList& pro
                 case Exiv2::asciiString: exif[t.key] = value; break;
                 case Exiv2::unsignedRational:
                     if (!SplitRational(value, n, d)) break;
-                    exif[t.key] = Exiv2::URational(static_cast<uint32_t>(n), static_cast<uint32_t>(d));
+                    exif[t.key] =
+                        Exiv2::URational(static_cast<uint32_t>(n), static_cast<uint32_t>(d));
                     break;
                 case Exiv2::signedRational:
                     if (!SplitRational(value, n, d)) break;
                     exif[t.key] = Exiv2::Rational(static_cast<int32_t>(n), static_cast<int32_t>(d));
                     break;
-                default: exif[t.key] = static_cast<uint16_t>(std::strtol(value.c_str(), nullptr, 10));
+                default:
+                    exif[t.key] = static_cast<uint16_t>(std::strtol(value.c_str(), nullptr, 10));
             }
         }
     }

@@ -29,13 +29,15 @@ QImage ToIndexed(const QImage& source) {
             }
         }
     }
-    if (table.size() > 256) return rgb.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    if (table.size() > 256)
+        return rgb.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     QImage out(rgb.size(), QImage::Format_Indexed8);
     out.setColorTable(table);
     for (int y = 0; y < rgb.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* to = out.scanLine(y);
-        for (int x = 0; x < rgb.width(); ++x) to[x] = static_cast<uchar>(index.at(line[x] | 0xFF000000u));
+        for (int x = 0; x < rgb.width(); ++x)
+            to[x] = static_cast<uchar>(index.at(line[x] | 0xFF000000u));
     }
     return out;
 }
@@ -66,8 +68,9 @@ bool WriteGif(const std::string& path, const QImage& image) {
         return false;
     }
     EGifSetGifVersion(gif, true);
-    bool ok = EGifPutScreenDesc(gif, indexed.width(), indexed.height(), 8, 0, map) == GIF_OK &&
-              EGifPutImageDesc(gif, 0, 0, indexed.width(), indexed.height(), false, nullptr) == GIF_OK;
+    bool ok =
+        EGifPutScreenDesc(gif, indexed.width(), indexed.height(), 8, 0, map) == GIF_OK &&
+        EGifPutImageDesc(gif, 0, 0, indexed.width(), indexed.height(), false, nullptr) == GIF_OK;
     std::vector<GifPixelType> row(static_cast<size_t>(indexed.width()));
     for (int y = 0; ok && y < indexed.height(); ++y) {
         const uchar* line = indexed.constScanLine(y);

@@ -36,7 +36,8 @@ bool FCImageHandleBase::LoadFromMemory(const uint8_t*, size_t, ImageList&, Prope
     return false;
 }
 
-bool FCImageHandleBase::SaveToFile(const std::string&, const ConstImageList&, const FCImagePropertyList&) {
+bool FCImageHandleBase::SaveToFile(const std::string&, const ConstImageList&,
+                                   const FCImagePropertyList&) {
     return false;
 }
 
@@ -44,13 +45,14 @@ IMAGE_TYPE ImageTypeFromPath(const std::string& path) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos) return IMG_UNKNOW;
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     static const struct {
         const char* ext;
         IMAGE_TYPE type;
-    } kTable[] = {{"bmp", IMG_BMP}, {"pcx", IMG_PCX}, {"jpg", IMG_JPG},  {"jpeg", IMG_JPG},
-                  {"gif", IMG_GIF}, {"tga", IMG_TGA}, {"tif", IMG_TIF},  {"tiff", IMG_TIF},
-                  {"png", IMG_PNG}, {"psd", IMG_PSD}, {"ico", IMG_ICO},  {"xpm", IMG_XPM},
+    } kTable[] = {{"bmp", IMG_BMP},  {"pcx", IMG_PCX}, {"jpg", IMG_JPG}, {"jpeg", IMG_JPG},
+                  {"gif", IMG_GIF},  {"tga", IMG_TGA}, {"tif", IMG_TIF}, {"tiff", IMG_TIF},
+                  {"png", IMG_PNG},  {"psd", IMG_PSD}, {"ico", IMG_ICO}, {"xpm", IMG_XPM},
                   {"lmx", IMG_PHOXO}};
     for (const auto& entry : kTable) {
         if (ext == entry.ext) return entry.type;

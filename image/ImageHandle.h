@@ -37,7 +37,8 @@ public:
     virtual ~FCImageHandleBase() = default;
     // Reads the whole file into memory and hands it to LoadFromMemory; an empty or missing
     // file gives false.
-    virtual bool LoadFromFile(const std::string& path, ImageList& images, PropertyListHolder& properties);
+    virtual bool LoadFromFile(const std::string& path, ImageList& images,
+                              PropertyListHolder& properties);
     virtual bool LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,
                                 PropertyListHolder& properties);
     virtual bool SaveToFile(const std::string& path, const ConstImageList& images,

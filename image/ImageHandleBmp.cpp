@@ -53,7 +53,8 @@ bool FCImageHandle_Bmp::SaveToFile(const std::string& path, const ConstImageList
 
 bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,
                                        PropertyListHolder&) {
-    if (data == nullptr || size <= kFileHeaderBytes || data[0] != 'B' || data[1] != 'M') return false;
+    if (data == nullptr || size <= kFileHeaderBytes || data[0] != 'B' || data[1] != 'M')
+        return false;
     const uint32_t pixelOffset = Get32(data + 10);
     if (pixelOffset >= size) return false;
     if (size < kFileHeaderBytes + BitmapInfoHeader::kBytes) return false;
@@ -63,12 +64,14 @@ bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* data, size_t size, ImageLi
         (h.compression != 0 && h.compression != 3) || !FCObjImage::IsValidDepth(h.bitCount)) {
         return false;
     }
-    const uint64_t pixelBytes = static_cast<uint64_t>(FCObjImage::Stride(h.width, h.bitCount)) * static_cast<uint64_t>(h.height);
+    const uint64_t pixelBytes = static_cast<uint64_t>(FCObjImage::Stride(h.width, h.bitCount)) *
+                                static_cast<uint64_t>(h.height);
     const uint64_t present = size - pixelOffset;
     // A short file loads with the missing rows blank, but a header that claims far more than
     // the file holds is a lie, not a truncation.
     if (pixelBytes > 4 * present + 65536) return false;
-    uint32_t masks[3] = {FCObjImage::kDefaultMasks[0], FCObjImage::kDefaultMasks[1], FCObjImage::kDefaultMasks[2]};
+    uint32_t masks[3] = {FCObjImage::kDefaultMasks[0], FCObjImage::kDefaultMasks[1],
+                         FCObjImage::kDefaultMasks[2]};
     if (h.bitCount == 16 && h.compression == 3) {
         if (size < 66) return false;
         for (int i = 0; i < 3; ++i) masks[i] = Get32(data + 54 + 4 * i);

@@ -64,7 +64,8 @@ bool WriteIco(const std::string& path, const QImage& image) {
         out[at + 1] = static_cast<uint8_t>(v >> 8);
     };
     auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
     };
     put16(0, 0);
     put16(2, 1);  // icon
@@ -99,7 +100,8 @@ bool ImageToQImage(const FCObjImage& image, QImage& out) {
         case 1:
             out = QImage(w, h, QImage::Format_Mono);
             out.setColorTable(ColorTable(image));
-            for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>((w + 7) / 8));
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>((w + 7) / 8));
             break;
         case 4:
             out = QImage(w, h, QImage::Format_Indexed8);
@@ -107,25 +109,31 @@ bool ImageToQImage(const FCObjImage& image, QImage& out) {
             for (int y = 0; y < h; ++y) {
                 const uint8_t* from = image.GetBits(y);
                 uchar* to = out.scanLine(y);
-                for (int x = 0; x < w; ++x) to[x] = (x & 1) ? (from[x / 2] & 0x0F) : (from[x / 2] >> 4);
+                for (int x = 0; x < w; ++x)
+                    to[x] = (x & 1) ? (from[x / 2] & 0x0F) : (from[x / 2] >> 4);
             }
             break;
         case 8:
             out = QImage(w, h, QImage::Format_Indexed8);
             out.setColorTable(ColorTable(image));
-            for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w));
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w));
             break;
         case 16:
-            out = QImage(w, h, image.Masks()[1] == 0x03E0 ? QImage::Format_RGB555 : QImage::Format_RGB16);
-            for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 2);
+            out = QImage(w, h,
+                         image.Masks()[1] == 0x03E0 ? QImage::Format_RGB555 : QImage::Format_RGB16);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 2);
             break;
         case 24:
             out = QImage(w, h, QImage::Format_BGR888);
-            for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 3);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 3);
             break;
         case 32:
             out = QImage(w, h, QImage::Format_ARGB32);
-            for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 4);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out.scanLine(y), image.GetBits(y), static_cast<size_t>(w) * 4);
             break;
         default: return false;
     }
@@ -149,7 +157,10 @@ bool QImageToImage(const QImage& source, FCObjImage& out) {
             break;
         case QImage::Format_Indexed8: bits = 8; break;
         case QImage::Format_Grayscale8: bits = 8; break;
-        case QImage::Format_RGB555: bits = 16; h.compression = 3; break;
+        case QImage::Format_RGB555:
+            bits = 16;
+            h.compression = 3;
+            break;
         case QImage::Format_RGB16:
             bits = 16;
             h.compression = 3;
@@ -184,7 +195,8 @@ bool QImageToImage(const QImage& source, FCObjImage& out) {
     FCObjImage image;
     if (!image.CreateFromHeader(h, masks)) return false;
     const size_t rowBytes = (static_cast<size_t>(img.width()) * static_cast<size_t>(bits) + 7) / 8;
-    for (int y = 0; y < img.height(); ++y) std::memcpy(image.GetBits(y), img.constScanLine(y), rowBytes);
+    for (int y = 0; y < img.height(); ++y)
+        std::memcpy(image.GetBits(y), img.constScanLine(y), rowBytes);
     if (bits <= 8 && img.format() != QImage::Format_Grayscale8) SetPalette(image, img.colorTable());
     out = std::move(image);
     return true;
@@ -194,7 +206,8 @@ int FCImageHandle_QtImage::QualityFromProperties(const FCImagePropertyList& prop
     std::string value = properties.GetValue(kImagePropertySaveQuality);
     if (value.empty()) value = properties.GetValue(kImagePropertyJpegQuality);
     int quality = 80;
-    if (!value.empty() && value != "-1") quality = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+    if (!value.empty() && value != "-1")
+        quality = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
     return std::clamp(quality, 1, 100);
 }
 
@@ -234,7 +247,8 @@ bool FCImageHandle_QtImage::LoadFromFile(const std::string& path, ImageList& ima
 bool FCImageHandle_QtImage::LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,
                                            PropertyListHolder& properties) {
     if (data == nullptr || size == 0 || size > kMaxFileBytes) return false;
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -248,7 +262,8 @@ bool FCImageHandle_QtImage::LoadFromMemory(const uint8_t* data, size_t size, Ima
         QImage image;
         if (!reader.read(&image)) break;
         auto converted = std::make_unique<FCObjImage>();
-        if (QImageToImage(image, *converted) && converted->HasPixels()) images.push_back(std::move(converted));
+        if (QImageToImage(image, *converted) && converted->HasPixels())
+            images.push_back(std::move(converted));
     }
     if (images.size() == before) return false;
     auto list = std::make_unique<FCImagePropertyList>();

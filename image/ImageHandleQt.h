@@ -19,7 +19,8 @@ public:
 
 class FCImageHandle_QtImage : public FCImageHandleBase, private FCAutoInitQtImage {
 public:
-    bool LoadFromFile(const std::string& path, ImageList& images, PropertyListHolder& properties) override;
+    bool LoadFromFile(const std::string& path, ImageList& images,
+                      PropertyListHolder& properties) override;
     bool LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,
                         PropertyListHolder& properties) override;
     bool SaveToFile(const std::string& path, const ConstImageList& images,

@@ -29,7 +29,8 @@ bool FCImageHandle_Tga::Encode(const FCObjImage& image, std::vector<uint8_t>& ou
     const size_t idBytes = sizeof kIdentification - 1;
     const size_t mapBytes = bits == 8 ? 768 : 0;
     const size_t rowBytes = static_cast<size_t>(image.Width()) * static_cast<size_t>(bits / 8);
-    out.assign(kHeaderBytes + idBytes + mapBytes + rowBytes * static_cast<size_t>(image.Height()), 0);
+    out.assign(kHeaderBytes + idBytes + mapBytes + rowBytes * static_cast<size_t>(image.Height()),
+               0);
     uint8_t* p = out.data();
     p[0] = static_cast<uint8_t>(idBytes);
     p[1] = bits == 8 ? 1 : 0;
@@ -149,7 +150,8 @@ bool FCImageHandle_Tga::LoadFromMemory(const uint8_t* data, size_t size, ImageLi
     const bool topFirst = (descriptor & 0x20) != 0;
     for (int i = 0; i < height; ++i) {
         const int row = topFirst ? i : height - 1 - i;
-        std::memcpy(image->GetBits(row), stored.data() + rowBytes * static_cast<size_t>(i), rowBytes);
+        std::memcpy(image->GetBits(row), stored.data() + rowBytes * static_cast<size_t>(i),
+                    rowBytes);
     }
 
     auto list = std::make_unique<FCImagePropertyList>();

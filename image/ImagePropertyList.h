@@ -8,7 +8,7 @@
 
 // Keys in use.
 enum : int {
-    kImagePropertySaveQuality = 500,  // decimal integer; "-1" asks for the codec's default
+    kImagePropertySaveQuality = 500,    // decimal integer; "-1" asks for the codec's default
     kImagePropertyTgaRunLength = 1000,  // "1" for a run-length coded TGA, "-1" otherwise
     kImagePropertyJpegQuality = 20496,
 };

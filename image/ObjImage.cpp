@@ -58,7 +58,8 @@ namespace {
 bool SizeAllowed(int width, int height, int bits) {
     if (width <= 0 || height <= 0 || !FCObjImage::IsValidDepth(bits)) return false;
     const uint64_t stride = FCObjImage::Stride(width, bits);
-    return stride <= FCObjImage::kMaxPixelBytes && stride * static_cast<uint64_t>(height) <= FCObjImage::kMaxPixelBytes;
+    return stride <= FCObjImage::kMaxPixelBytes &&
+           stride * static_cast<uint64_t>(height) <= FCObjImage::kMaxPixelBytes;
 }
 
 }  // namespace
@@ -143,7 +144,9 @@ void FCObjImage::CopyImage(const FCObjImage& other) {
     if (!copy.CreateFromHeader(other.header_, other.masks_)) return;
     copy.header_ = other.header_;
     std::memcpy(copy.pixels_.get(), other.pixels_.get(), other.PixelBytes());
-    if (other.palette_) std::copy(other.palette_.get(), other.palette_.get() + other.palette_.size(), copy.palette_.get());
+    if (other.palette_)
+        std::copy(other.palette_.get(), other.palette_.get() + other.palette_.size(),
+                  copy.palette_.get());
     std::copy(other.masks_, other.masks_ + 3, copy.masks_);
     header_ = copy.header_;
     pixels_ = std::move(copy.pixels_);
@@ -157,14 +160,16 @@ void FCObjImage::CopyImage(const FCObjImage& other) {
 bool FCObjImage::ReadPalette(int first, int count, RgbQuad* out) const {
     if (!HasPixels() || header_.bitCount > 8 || first < 0 || out == nullptr) return false;
     const int n = PaletteSize();
-    for (int i = 0; i < count && first + i < n; ++i) out[i] = palette_[static_cast<size_t>(first + i)];
+    for (int i = 0; i < count && first + i < n; ++i)
+        out[i] = palette_[static_cast<size_t>(first + i)];
     return true;
 }
 
 bool FCObjImage::WritePalette(int first, int count, const RgbQuad* in) {
     if (!HasPixels() || header_.bitCount > 8 || first < 0 || in == nullptr) return false;
     const int n = PaletteSize();
-    for (int i = 0; i < count && first + i < n; ++i) palette_[static_cast<size_t>(first + i)] = in[i];
+    for (int i = 0; i < count && first + i < n; ++i)
+        palette_[static_cast<size_t>(first + i)] = in[i];
     return true;
 }
 
@@ -175,15 +180,20 @@ void FCObjImage::ResizeNearest(int width, int height) {
     }
     FCObjImage source(*this);
     if (!CreateBlank(width, height, header_.bitCount)) return;
-    if (source.palette_) std::copy(source.palette_.get(), source.palette_.get() + source.palette_.size(), palette_.get());
+    if (source.palette_)
+        std::copy(source.palette_.get(), source.palette_.get() + source.palette_.size(),
+                  palette_.get());
     const size_t bytes = static_cast<size_t>(header_.bitCount / 8);
     const int64_t sw = source.Width(), sh = source.Height();
     std::vector<size_t> columns(static_cast<size_t>(width));
-    for (int c = 0; c < width; ++c) columns[static_cast<size_t>(c)] = static_cast<size_t>(c * sw / width) * bytes;
+    for (int c = 0; c < width; ++c)
+        columns[static_cast<size_t>(c)] = static_cast<size_t>(c * sw / width) * bytes;
     for (int r = 0; r < height; ++r) {
         const uint8_t* from = source.GetBits(static_cast<int>(r * sh / height));
         uint8_t* to = GetBits(r);
-        for (int c = 0; c < width; ++c) std::memcpy(to + static_cast<size_t>(c) * bytes, from + columns[static_cast<size_t>(c)], bytes);
+        for (int c = 0; c < width; ++c)
+            std::memcpy(to + static_cast<size_t>(c) * bytes, from + columns[static_cast<size_t>(c)],
+                        bytes);
     }
 }
 
@@ -222,7 +232,8 @@ size_t FCObjImage::Transfer(bool save, uint8_t* buffer, size_t size) {
     const BitmapInfoHeader h = BitmapInfoHeader::Read(buffer);
     const uint32_t masks[3] = {Get32(buffer + 40), Get32(buffer + 44), Get32(buffer + 48)};
     if (!SizeAllowed(h.width, h.height, h.bitCount)) return 0;
-    const size_t pixelBytes = static_cast<size_t>(Stride(h.width, h.bitCount)) * static_cast<size_t>(h.height);
+    const size_t pixelBytes =
+        static_cast<size_t>(Stride(h.width, h.bitCount)) * static_cast<size_t>(h.height);
     if (size - kFixed - 8 < pixelBytes) return 0;  // the buffer cannot hold what the header says
     FCObjImage loaded;
     if (!loaded.CreateFromHeader(h, masks)) return 0;

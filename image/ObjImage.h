@@ -72,7 +72,11 @@ public:
     }
     // Bytes per row, padded to 4; computed in 64 bits so that no width can wrap it around.
     static uint64_t Stride(int width, int bits) {
-        return ((static_cast<uint64_t>(width < 0 ? 0 : width) * static_cast<uint64_t>(bits < 0 ? 0 : bits) + 31) / 32) * 4;
+        return ((static_cast<uint64_t>(width < 0 ? 0 : width) *
+                     static_cast<uint64_t>(bits < 0 ? 0 : bits) +
+                 31) /
+                32) *
+               4;
     }
 
     // A new blank image (pixels zero, gray-ramp palette for 8 bits or less). False, with the
@@ -109,11 +113,15 @@ public:
     int Height() const { return header_.height; }
     int ColorBits() const { return header_.bitCount; }
     size_t Pitch() const { return static_cast<size_t>(Stride(header_.width, header_.bitCount)); }
-    size_t PixelBytes() const { return static_cast<size_t>(Pitch()) * static_cast<size_t>(header_.height); }
+    size_t PixelBytes() const {
+        return static_cast<size_t>(Pitch()) * static_cast<size_t>(header_.height);
+    }
     uint8_t* GetMemStart() const { return pixels_.get(); }
     // Row `y` counted from the top of the picture.
     uint8_t* GetBits(int y) const { return rows_[static_cast<size_t>(y)]; }
-    uint8_t* GetBits(int x, int y) const { return rows_[static_cast<size_t>(y)] + static_cast<size_t>(x) * header_.bitCount / 8; }
+    uint8_t* GetBits(int x, int y) const {
+        return rows_[static_cast<size_t>(y)] + static_cast<size_t>(x) * header_.bitCount / 8;
+    }
     const uint32_t* Masks() const { return masks_; }
     void SetResolution(int32_t x, int32_t y) {
         header_.xPelsPerMeter = x;

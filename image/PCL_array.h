@@ -9,7 +9,8 @@ class PCL_array {
 public:
     PCL_array() = default;
     // A zero-initialised block of `count` elements; an empty holder when the allocation fails.
-    explicit PCL_array(size_t count) : data_(new (std::nothrow) T[count]()), count_(data_ ? count : 0) {}
+    explicit PCL_array(size_t count)
+        : data_(new (std::nothrow) T[count]()), count_(data_ ? count : 0) {}
 
     T* get() const { return data_.get(); }
     size_t size() const { return count_; }

@@ -7,7 +7,9 @@
 
 namespace {
 
-uint32_t Get32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint32_t Get32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 constexpr uint64_t kMaxPixelBytes = 1ull << 30;
@@ -19,8 +21,8 @@ bool ReadBitmapFile(const QString& path, QImage& out) {
     if (!file.open(QIODevice::ReadOnly)) return false;
     uint8_t fileHeader[14] = {};
     if (file.read(reinterpret_cast<char*>(fileHeader), 14) != 14) return false;
-    qint64 base = 0;           // where the bitmap (information header) starts
-    qint64 pixelOffset = -1;   // from the file header, when there is one
+    qint64 base = 0;          // where the bitmap (information header) starts
+    qint64 pixelOffset = -1;  // from the file header, when there is one
     if (fileHeader[0] == 'B' && fileHeader[1] == 'M') {
         base = 14;
         pixelOffset = Get32(fileHeader + 10);
@@ -73,15 +75,17 @@ bool ReadBitmapFile(const QString& path, QImage& out) {
     // In pieces of at most 32 KiB; a short file leaves the rest blank.
     size_t done = 0;
     while (done < pixels.size()) {
-        const qint64 n = file.read(reinterpret_cast<char*>(pixels.data() + done),
-                                   static_cast<qint64>(std::min<size_t>(32768, pixels.size() - done)));
+        const qint64 n =
+            file.read(reinterpret_cast<char*>(pixels.data() + done),
+                      static_cast<qint64>(std::min<size_t>(32768, pixels.size() - done)));
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (image.isNull()) return false;
     for (int64_t y = 0; y < height; ++y) {
-        const uint8_t* row = pixels.data() + stride * static_cast<uint64_t>(topDown ? y : height - 1 - y);
+        const uint8_t* row =
+            pixels.data() + stride * static_cast<uint64_t>(topDown ? y : height - 1 - y);
         QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
         for (int64_t x = 0; x < width; ++x) {
             switch (bits) {
@@ -90,7 +94,8 @@ bool ReadBitmapFile(const QString& path, QImage& out) {
                 case 8: to[x] = table[row[x]]; break;
                 case 16: {
                     const uint16_t v = Get16(row + 2 * x);
-                    to[x] = qRgb(((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31, (v & 31) * 255 / 31);
+                    to[x] = qRgb(((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31,
+                                 (v & 31) * 255 / 31);
                     break;
                 }
                 case 24: to[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]); break;

@@ -49,22 +49,26 @@ CPage::~CPage() { regions_.clear(); }
 
 int CPage::UnitsX(double inches) const {
     if (inches <= 0) return 0;
-    return static_cast<int>(mapMode_ == 1 ? inches * dpiX_ : inches / (widthInches_ / d_.pageWidth));
+    return static_cast<int>(mapMode_ == 1 ? inches * dpiX_
+                                          : inches / (widthInches_ / d_.pageWidth));
 }
 
 int CPage::UnitsY(double inches) const {
     if (inches <= 0) return 0;
-    return static_cast<int>(mapMode_ == 1 ? inches * dpiY_ : inches / (heightInches_ / d_.pageHeight));
+    return static_cast<int>(mapMode_ == 1 ? inches * dpiY_
+                                          : inches / (heightInches_ / d_.pageHeight));
 }
 
 double CPage::InchesX(int units) const {
     if (units < 1) return 0.0;
-    return mapMode_ == 1 ? static_cast<double>(units) / dpiX_ : units * (widthInches_ / d_.pageWidth);
+    return mapMode_ == 1 ? static_cast<double>(units) / dpiX_
+                         : units * (widthInches_ / d_.pageWidth);
 }
 
 double CPage::InchesY(int units) const {
     if (units < 1) return 0.0;
-    return mapMode_ == 1 ? static_cast<double>(units) / dpiY_ : units * (heightInches_ / d_.pageHeight);
+    return mapMode_ == 1 ? static_cast<double>(units) / dpiY_
+                         : units * (heightInches_ / d_.pageHeight);
 }
 
 void CPage::SaveState() {
@@ -108,7 +112,8 @@ void CPage::EnterRegion(CPrintRegion* region, int& row, int& col) {
         savedInk_ = d_.device->pen().color();
         d_.device->setPen(Qt::white);
     }
-    if (region->fill != 0 && d_.device != nullptr) d_.device->setBackgroundMode(Qt::TransparentMode);
+    if (region->fill != 0 && d_.device != nullptr)
+        d_.device->setBackgroundMode(Qt::TransparentMode);
 }
 
 void CPage::LeaveRegion(CPrintRegion* region) {
@@ -116,7 +121,8 @@ void CPage::LeaveRegion(CPrintRegion* region) {
     RestoreState();
 }
 
-int CPage::PrintUnits(CPrintRegion* region, int row, int col, unsigned flags, int size, const QString& text) {
+int CPage::PrintUnits(CPrintRegion* region, int row, int col, unsigned flags, int size,
+                      const QString& text) {
     if (region != nullptr) EnterRegion(region, row, col);
     d_.top = row;
     int next = PrintOnRow(text, col, flags, size);
@@ -128,17 +134,19 @@ int CPage::PrintUnits(CPrintRegion* region, int row, int col, unsigned flags, in
     return next;
 }
 
-double CPage::PrintInches(CPrintRegion* region, double row, double col, unsigned flags, int size, const QString& text) {
+double CPage::PrintInches(CPrintRegion* region, double row, double col, unsigned flags, int size,
+                          const QString& text) {
     return InchesY(PrintUnits(region, UnitsY(row), UnitsX(col), flags, size, text));
 }
 
-#define KWS_FORMAT(fmt, out)          \
-    va_list args;                     \
-    va_start(args, fmt);              \
+#define KWS_FORMAT(fmt, out)                    \
+    va_list args;                               \
+    va_start(args, fmt);                        \
     const std::string out = FormatV(fmt, args); \
     va_end(args)
 
-double CPage::Print(CPrintRegion* r, double row, double col, unsigned flags, int size, int stringId) {
+double CPage::Print(CPrintRegion* r, double row, double col, unsigned flags, int size,
+                    int stringId) {
     if (!stringSource_) return 0;
     return PrintInches(r, row, col, flags, size, Resolve(stringId));
 }
@@ -148,12 +156,14 @@ int CPage::Print(CPrintRegion* r, int row, int col, unsigned flags, int size, in
     return PrintUnits(r, row, col, flags, size, Resolve(stringId));
 }
 
-double CPage::Print(CPrintRegion* r, double row, double col, unsigned flags, int size, const char* format, ...) {
+double CPage::Print(CPrintRegion* r, double row, double col, unsigned flags, int size,
+                    const char* format, ...) {
     KWS_FORMAT(format, text);
     return PrintInches(r, row, col, flags, size, QString::fromUtf8(text.c_str()));
 }
 
-int CPage::Print(CPrintRegion* r, int row, int col, unsigned flags, int size, const char* format, ...) {
+int CPage::Print(CPrintRegion* r, int row, int col, unsigned flags, int size, const char* format,
+                 ...) {
     KWS_FORMAT(format, text);
     return PrintUnits(r, row, col, flags, size, QString::fromUtf8(text.c_str()));
 }
@@ -185,7 +195,8 @@ double CPage::Print(double row, double col, unsigned flags, int size, int string
 
 double CPage::Print(double row, double* col, unsigned flags, int size, const char* format, ...) {
     KWS_FORMAT(format, text);
-    const double next = PrintInches(nullptr, row, col ? *col : 0.0, flags, size, QString::fromUtf8(text.c_str()));
+    const double next =
+        PrintInches(nullptr, row, col ? *col : 0.0, flags, size, QString::fromUtf8(text.c_str()));
     if (col != nullptr) *col = InchesX(nextColumn_);
     return next;
 }
@@ -202,7 +213,8 @@ int CPage::Print(int row, int col, unsigned flags, int size, int stringId) {
 
 int CPage::Print(int row, int* col, unsigned flags, int size, const char* format, ...) {
     KWS_FORMAT(format, text);
-    const int next = PrintUnits(nullptr, row, col ? *col : 0, flags, size, QString::fromUtf8(text.c_str()));
+    const int next =
+        PrintUnits(nullptr, row, col ? *col : 0, flags, size, QString::fromUtf8(text.c_str()));
     if (col != nullptr) *col = nextColumn_;
     return next;
 }
@@ -212,8 +224,8 @@ int CPage::Print(int row, int col, unsigned flags, int size, const char* format,
     return PrintUnits(nullptr, row, col, flags, size, QString::fromUtf8(text.c_str()));
 }
 
-void CPage::InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, unsigned flags, int size,
-                       const QString& text) {
+void CPage::InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int right,
+                       unsigned flags, int size, const QString& text) {
     if (region == nullptr && (left > d_.right || top > d_.bottom)) return;
     int lastRight = nextColumn_;
     InRectangle(region, top, left, bottom, right, [&] {
@@ -226,30 +238,39 @@ void CPage::InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int 
     nextColumn_ = lastRight;
 }
 
-void CPage::PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right, unsigned flags, int size,
-                       int stringId) {
-    if (stringSource_) InBoxUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), flags, size, Resolve(stringId));
+void CPage::PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                       unsigned flags, int size, int stringId) {
+    if (stringSource_)
+        InBoxUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), flags, size,
+                   Resolve(stringId));
 }
-void CPage::PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags, int size, int stringId) {
+void CPage::PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags,
+                       int size, int stringId) {
     if (stringSource_) InBoxUnits(r, top, left, bottom, right, flags, size, Resolve(stringId));
 }
-void CPage::PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right, unsigned flags, int size,
-                       const char* text) {
-    InBoxUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), flags, size, QString::fromUtf8(text));
+void CPage::PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                       unsigned flags, int size, const char* text) {
+    InBoxUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), flags, size,
+               QString::fromUtf8(text));
 }
-void CPage::PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags, int size, const char* text) {
+void CPage::PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags,
+                       int size, const char* text) {
     InBoxUnits(r, top, left, bottom, right, flags, size, QString::fromUtf8(text));
 }
-void CPage::PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size, int stringId) {
+void CPage::PrintInBox(double top, double left, double bottom, double right, unsigned flags,
+                       int size, int stringId) {
     PrintInBox(nullptr, top, left, bottom, right, flags, size, stringId);
 }
-void CPage::PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size, int stringId) {
+void CPage::PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size,
+                       int stringId) {
     PrintInBox(nullptr, top, left, bottom, right, flags, size, stringId);
 }
-void CPage::PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size, const char* text) {
+void CPage::PrintInBox(double top, double left, double bottom, double right, unsigned flags,
+                       int size, const char* text) {
     PrintInBox(nullptr, top, left, bottom, right, flags, size, text);
 }
-void CPage::PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size, const char* text) {
+void CPage::PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size,
+                       const char* text) {
     PrintInBox(nullptr, top, left, bottom, right, flags, size, text);
 }
 
@@ -294,13 +315,21 @@ int CPage::SetEdge(int& edge, int units, int reset) {
 }
 
 double CPage::SetRightEdge(double inches) {
-    return InchesX(SetEdge(d_.right, inches > 0 ? UnitsX(inches) : inches == -1 ? -1 : 0, d_.pageWidth));
+    return InchesX(SetEdge(d_.right,
+                           inches > 0     ? UnitsX(inches)
+                           : inches == -1 ? -1
+                                          : 0,
+                           d_.pageWidth));
 }
 
 int CPage::SetRightEdge(int units) { return SetEdge(d_.right, units, d_.pageWidth); }
 
 double CPage::SetBottomEdge(double inches) {
-    return InchesY(SetEdge(d_.bottom, inches > 0 ? UnitsY(inches) : inches == -1 ? -1 : 0, d_.pageHeight));
+    return InchesY(SetEdge(d_.bottom,
+                           inches > 0     ? UnitsY(inches)
+                           : inches == -1 ? -1
+                                          : 0,
+                           d_.pageHeight));
 }
 
 int CPage::SetBottomEdge(int units) { return SetEdge(d_.bottom, units, d_.pageHeight); }
@@ -326,15 +355,16 @@ void CPage::InRectangle(CPrintRegion* region, int top, int left, int bottom, int
     }
 }
 
-void CPage::LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned pen) {
+void CPage::LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth,
+                      unsigned pen) {
     InRectangle(region, top, left, bottom, right, [&] {
         if (pen != kKeepFlags) d_.penFlags = pen;
         printer_->RenderLine(d_, lineWidth);
     });
 }
 
-void CPage::BoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned fill,
-                     unsigned pen) {
+void CPage::BoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth,
+                     unsigned fill, unsigned pen) {
     InRectangle(region, top, left, bottom, right, [&] {
         if (fill != kKeepFlags) d_.fillFlags = fill;
         if (pen != kKeepFlags) d_.penFlags = pen;
@@ -342,34 +372,41 @@ void CPage::BoxUnits(CPrintRegion* region, int top, int left, int bottom, int ri
     });
 }
 
-void CPage::DrawLine(CPrintRegion* r, double top, double left, double bottom, double right, int lineWidth, unsigned pen) {
+void CPage::DrawLine(CPrintRegion* r, double top, double left, double bottom, double right,
+                     int lineWidth, unsigned pen) {
     LineUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), lineWidth, pen);
 }
-void CPage::DrawLine(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth, unsigned pen) {
+void CPage::DrawLine(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth,
+                     unsigned pen) {
     LineUnits(r, top, left, bottom, right, lineWidth, pen);
 }
-void CPage::DrawLine(double top, double left, double bottom, double right, int lineWidth, unsigned pen) {
+void CPage::DrawLine(double top, double left, double bottom, double right, int lineWidth,
+                     unsigned pen) {
     LineUnits(nullptr, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), lineWidth, pen);
 }
 void CPage::DrawLine(int top, int left, int bottom, int right, int lineWidth, unsigned pen) {
     LineUnits(nullptr, top, left, bottom, right, lineWidth, pen);
 }
-void CPage::DrawBox(CPrintRegion* r, double top, double left, double bottom, double right, int lineWidth, unsigned fill,
-                    unsigned pen) {
+void CPage::DrawBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                    int lineWidth, unsigned fill, unsigned pen) {
     BoxUnits(r, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), lineWidth, fill, pen);
 }
-void CPage::DrawBox(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth, unsigned fill, unsigned pen) {
+void CPage::DrawBox(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth,
+                    unsigned fill, unsigned pen) {
     BoxUnits(r, top, left, bottom, right, lineWidth, fill, pen);
 }
-void CPage::DrawBox(double top, double left, double bottom, double right, int lineWidth, unsigned fill, unsigned pen) {
-    BoxUnits(nullptr, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), lineWidth, fill, pen);
+void CPage::DrawBox(double top, double left, double bottom, double right, int lineWidth,
+                    unsigned fill, unsigned pen) {
+    BoxUnits(nullptr, UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), lineWidth, fill,
+             pen);
 }
-void CPage::DrawBox(int top, int left, int bottom, int right, int lineWidth, unsigned fill, unsigned pen) {
+void CPage::DrawBox(int top, int left, int bottom, int right, int lineWidth, unsigned fill,
+                    unsigned pen) {
     BoxUnits(nullptr, top, left, bottom, right, lineWidth, fill, pen);
 }
 
-void CPage::CheckBoxUnits(CPrintRegion* region, const char* text, bool checked, int row, int col, int size, int mode,
-                          int lineWidth, unsigned fill, unsigned flags) {
+void CPage::CheckBoxUnits(CPrintRegion* region, const char* text, bool checked, int row, int col,
+                          int size, int mode, int lineWidth, unsigned fill, unsigned flags) {
     const int sideX = UnitsX(size / 72.0), sideY = UnitsY(size / 72.0);
     int boxLeft = col;
     int textLeft = col + 2 * sideX;
@@ -389,20 +426,21 @@ void CPage::CheckBoxUnits(CPrintRegion* region, const char* text, bool checked, 
     if (mode != 1) PrintUnits(region, row, textLeft, flags, size, QString::fromUtf8(text));
 }
 
-void CPage::DrawCheckBox(CPrintRegion* r, const char* text, bool checked, double row, double col, int size, int mode,
-                         int lineWidth, unsigned fill, unsigned flags) {
+void CPage::DrawCheckBox(CPrintRegion* r, const char* text, bool checked, double row, double col,
+                         int size, int mode, int lineWidth, unsigned fill, unsigned flags) {
     CheckBoxUnits(r, text, checked, UnitsY(row), UnitsX(col), size, mode, lineWidth, fill, flags);
 }
-void CPage::DrawCheckBox(CPrintRegion* r, const char* text, bool checked, int row, int col, int size, int mode,
-                         int lineWidth, unsigned fill, unsigned flags) {
+void CPage::DrawCheckBox(CPrintRegion* r, const char* text, bool checked, int row, int col,
+                         int size, int mode, int lineWidth, unsigned fill, unsigned flags) {
     CheckBoxUnits(r, text, checked, row, col, size, mode, lineWidth, fill, flags);
 }
-void CPage::DrawCheckBox(const char* text, bool checked, double row, double col, int size, int mode, int lineWidth,
-                         unsigned fill, unsigned flags) {
-    CheckBoxUnits(nullptr, text, checked, UnitsY(row), UnitsX(col), size, mode, lineWidth, fill, flags);
+void CPage::DrawCheckBox(const char* text, bool checked, double row, double col, int size, int mode,
+                         int lineWidth, unsigned fill, unsigned flags) {
+    CheckBoxUnits(nullptr, text, checked, UnitsY(row), UnitsX(col), size, mode, lineWidth, fill,
+                  flags);
 }
-void CPage::DrawCheckBox(const char* text, bool checked, int row, int col, int size, int mode, int lineWidth,
-                         unsigned fill, unsigned flags) {
+void CPage::DrawCheckBox(const char* text, bool checked, int row, int col, int size, int mode,
+                         int lineWidth, unsigned fill, unsigned flags) {
     CheckBoxUnits(nullptr, text, checked, row, col, size, mode, lineWidth, fill, flags);
 }
 
@@ -414,7 +452,8 @@ CPrintRegion* CPage::CreateRegion(int top, int left, int bottom, int right, unsi
     return regions_.back().get();
 }
 
-CPrintRegion* CPage::CreateRegion(double top, double left, double bottom, double right, unsigned fill) {
+CPrintRegion* CPage::CreateRegion(double top, double left, double bottom, double right,
+                                  unsigned fill) {
     return CreateRegion(UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), fill);
 }
 
@@ -438,7 +477,8 @@ void CPage::PrintTable(TableDescriptor* t) {
     if (t->inInches) t->bottom = InchesY(static_cast<int>(t->bottom));
 }
 
-void CPage::PrintTableCell(TableDescriptor* t, int row, int column, int pointSize, unsigned flags, const char* format, ...) {
+void CPage::PrintTableCell(TableDescriptor* t, int row, int column, int pointSize, unsigned flags,
+                           const char* format, ...) {
     if (t == nullptr || t->table == nullptr) return;
     char buffer[1000];
     va_list args;
@@ -456,7 +496,8 @@ void CPage::PrintTableCell(TableDescriptor* t, int row, int column, int pointSiz
     nextColumn_ = next;
 }
 
-void CPage::PrintBitmapFile(double top, double left, double bottom, double right, const char* fileName) {
+void CPage::PrintBitmapFile(double top, double left, double bottom, double right,
+                            const char* fileName) {
     PrintBitmapFile(UnitsY(top), UnitsX(left), UnitsY(bottom), UnitsX(right), fileName);
 }
 

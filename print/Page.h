@@ -27,27 +27,32 @@ public:
 
     // The page over `rect` (device units) of `device`; map mode 1 (text) or 8 (anisotropic),
     // any other mode counts as 1. `printer` replaces the renderer (tests record with it).
-    CPage(const QRect& rect, QPainter* device, int mapMode, std::unique_ptr<CPrinter> printer = nullptr);
+    CPage(const QRect& rect, QPainter* device, int mapMode,
+          std::unique_ptr<CPrinter> printer = nullptr);
     virtual ~CPage();
     CPage(const CPage&) = delete;
     CPage& operator=(const CPage&) = delete;
 
-    virtual void SetStringSource(std::function<std::string(int)> source) { stringSource_ = std::move(source); }
+    virtual void SetStringSource(std::function<std::string(int)> source) {
+        stringSource_ = std::move(source);
+    }
     virtual int PrintOnRow(const QString& text, int column, unsigned flags, int pointSize);
-    virtual void PrintTableCell(TableDescriptor* table, int row, int column, int pointSize, unsigned flags,
-                                const char* format, ...) __attribute__((format(printf, 7, 8)));
+    virtual void PrintTableCell(TableDescriptor* table, int row, int column, int pointSize,
+                                unsigned flags, const char* format, ...)
+        __attribute__((format(printf, 7, 8)));
 
     // The Print family. Rows returned are the next row (units for int positions, inches for
     // double positions). Members with a column pointer replace it by the next column.
     double Print(CPrintRegion* r, double row, double col, unsigned flags, int size, int stringId);
     int Print(CPrintRegion* r, int row, int col, unsigned flags, int size, int stringId);
-    double Print(CPrintRegion* r, double row, double col, unsigned flags, int size, const char* format, ...)
-        __attribute__((format(printf, 7, 8)));
+    double Print(CPrintRegion* r, double row, double col, unsigned flags, int size,
+                 const char* format, ...) __attribute__((format(printf, 7, 8)));
     int Print(CPrintRegion* r, int row, int col, unsigned flags, int size, const char* format, ...)
         __attribute__((format(printf, 7, 8)));
     double Print(double row, double col, int stringId);
     int Print(int row, int col, int stringId);
-    double Print(double row, double col, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    double Print(double row, double col, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
     int Print(int row, int col, const char* format, ...) __attribute__((format(printf, 4, 5)));
     double Print(double row, double col, unsigned flags, int size, int stringId);
     double Print(double row, double* col, unsigned flags, int size, const char* format, ...)
@@ -55,18 +60,28 @@ public:
     double Print(double row, double col, unsigned flags, int size, const char* format, ...)
         __attribute__((format(printf, 6, 7)));
     int Print(int row, int col, unsigned flags, int size, int stringId);
-    int Print(int row, int* col, unsigned flags, int size, const char* format, ...) __attribute__((format(printf, 6, 7)));
-    int Print(int row, int col, unsigned flags, int size, const char* format, ...) __attribute__((format(printf, 6, 7)));
+    int Print(int row, int* col, unsigned flags, int size, const char* format, ...)
+        __attribute__((format(printf, 6, 7)));
+    int Print(int row, int col, unsigned flags, int size, const char* format, ...)
+        __attribute__((format(printf, 6, 7)));
 
     // The PrintInBox family: a text inside the rectangle (top, left, bottom, right).
-    void PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right, unsigned flags, int size, int stringId);
-    void PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags, int size, int stringId);
-    void PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right, unsigned flags, int size, const char* text);
-    void PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags, int size, const char* text);
-    void PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size, int stringId);
-    void PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size, int stringId);
-    void PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size, const char* text);
-    void PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size, const char* text);
+    void PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                    unsigned flags, int size, int stringId);
+    void PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags,
+                    int size, int stringId);
+    void PrintInBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                    unsigned flags, int size, const char* text);
+    void PrintInBox(CPrintRegion* r, int top, int left, int bottom, int right, unsigned flags,
+                    int size, const char* text);
+    void PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size,
+                    int stringId);
+    void PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size,
+                    int stringId);
+    void PrintInBox(double top, double left, double bottom, double right, unsigned flags, int size,
+                    const char* text);
+    void PrintInBox(int top, int left, int bottom, int right, unsigned flags, int size,
+                    const char* text);
 
     virtual double SetSpacingFactor(double factor);
     virtual QString SetFont(const char* face);
@@ -78,30 +93,36 @@ public:
     double SetBottomEdge(double inches);
     int SetBottomEdge(int units);
 
-    void DrawLine(CPrintRegion* r, double top, double left, double bottom, double right, int lineWidth, unsigned pen = kKeepFlags);
-    void DrawLine(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth, unsigned pen = kKeepFlags);
-    void DrawLine(double top, double left, double bottom, double right, int lineWidth, unsigned pen = kKeepFlags);
-    void DrawLine(int top, int left, int bottom, int right, int lineWidth, unsigned pen = kKeepFlags);
-    void DrawBox(CPrintRegion* r, double top, double left, double bottom, double right, int lineWidth,
-                 unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
+    void DrawLine(CPrintRegion* r, double top, double left, double bottom, double right,
+                  int lineWidth, unsigned pen = kKeepFlags);
+    void DrawLine(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth,
+                  unsigned pen = kKeepFlags);
+    void DrawLine(double top, double left, double bottom, double right, int lineWidth,
+                  unsigned pen = kKeepFlags);
+    void DrawLine(int top, int left, int bottom, int right, int lineWidth,
+                  unsigned pen = kKeepFlags);
+    void DrawBox(CPrintRegion* r, double top, double left, double bottom, double right,
+                 int lineWidth, unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
     void DrawBox(CPrintRegion* r, int top, int left, int bottom, int right, int lineWidth,
                  unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
-    void DrawBox(double top, double left, double bottom, double right, int lineWidth, unsigned fill = kKeepFlags,
-                 unsigned pen = kKeepFlags);
-    void DrawBox(int top, int left, int bottom, int right, int lineWidth, unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
-    void DrawCheckBox(CPrintRegion* r, const char* text, bool checked, double row, double col, int size, int mode,
+    void DrawBox(double top, double left, double bottom, double right, int lineWidth,
+                 unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
+    void DrawBox(int top, int left, int bottom, int right, int lineWidth,
+                 unsigned fill = kKeepFlags, unsigned pen = kKeepFlags);
+    void DrawCheckBox(CPrintRegion* r, const char* text, bool checked, double row, double col,
+                      int size, int mode, int lineWidth, unsigned fill, unsigned flags);
+    void DrawCheckBox(CPrintRegion* r, const char* text, bool checked, int row, int col, int size,
+                      int mode, int lineWidth, unsigned fill, unsigned flags);
+    void DrawCheckBox(const char* text, bool checked, double row, double col, int size, int mode,
                       int lineWidth, unsigned fill, unsigned flags);
-    void DrawCheckBox(CPrintRegion* r, const char* text, bool checked, int row, int col, int size, int mode,
+    void DrawCheckBox(const char* text, bool checked, int row, int col, int size, int mode,
                       int lineWidth, unsigned fill, unsigned flags);
-    void DrawCheckBox(const char* text, bool checked, double row, double col, int size, int mode, int lineWidth,
-                      unsigned fill, unsigned flags);
-    void DrawCheckBox(const char* text, bool checked, int row, int col, int size, int mode, int lineWidth,
-                      unsigned fill, unsigned flags);
 
     virtual void PrintTable(TableDescriptor* table);
     CPrintRegion* CreateRegion(int top, int left, int bottom, int right, unsigned fill);
     CPrintRegion* CreateRegion(double top, double left, double bottom, double right, unsigned fill);
-    void PrintBitmapFile(double top, double left, double bottom, double right, const char* fileName);
+    void PrintBitmapFile(double top, double left, double bottom, double right,
+                         const char* fileName);
     void PrintBitmapFile(int top, int left, int bottom, int right, const char* fileName);
 
     // Unit conversions.
@@ -129,19 +150,25 @@ public:
     QString Resolve(int stringId) const;
 
 private:
-    int PrintUnits(CPrintRegion* region, int row, int col, unsigned flags, int size, const QString& text);
-    double PrintInches(CPrintRegion* region, double row, double col, unsigned flags, int size, const QString& text);
-    void InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, unsigned flags, int size, const QString& text);
-    void LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned pen);
-    void BoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth, unsigned fill, unsigned pen);
-    void CheckBoxUnits(CPrintRegion* region, const char* text, bool checked, int row, int col, int size, int mode,
-                       int lineWidth, unsigned fill, unsigned flags);
+    int PrintUnits(CPrintRegion* region, int row, int col, unsigned flags, int size,
+                   const QString& text);
+    double PrintInches(CPrintRegion* region, double row, double col, unsigned flags, int size,
+                       const QString& text);
+    void InBoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, unsigned flags,
+                    int size, const QString& text);
+    void LineUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth,
+                   unsigned pen);
+    void BoxUnits(CPrintRegion* region, int top, int left, int bottom, int right, int lineWidth,
+                  unsigned fill, unsigned pen);
+    void CheckBoxUnits(CPrintRegion* region, const char* text, bool checked, int row, int col,
+                       int size, int mode, int lineWidth, unsigned fill, unsigned flags);
     // Region members work relative to the region, limited to it, transparently (white on dark).
     void DrawBitmap(int top, int left, int bottom, int right, const char* fileName);
     int SetEdge(int& edge, int units, int reset);
     // Runs `draw` with the descriptor set to the rectangle, inside the region when there is one;
     // the descriptor is restored afterwards.
-    void InRectangle(CPrintRegion* region, int top, int left, int bottom, int right, const std::function<void()>& draw);
+    void InRectangle(CPrintRegion* region, int top, int left, int bottom, int right,
+                     const std::function<void()>& draw);
     void EnterRegion(CPrintRegion* region, int& row, int& col);
     void LeaveRegion(CPrintRegion* region);
 

@@ -1,8 +1,8 @@
 #include "print/Printer.h"
 
 #include <QFontMetrics>
-#include <QPainter>
 #include <QPaintDevice>
+#include <QPainter>
 
 #include <cmath>
 
@@ -50,7 +50,9 @@ QFont RequestFont(const PrintDescriptor& d) {
 }
 
 int DrawFlags(unsigned f) {
-    int flags = (f & kTextCenter) ? Qt::AlignHCenter : (f & kTextRight) ? Qt::AlignRight : Qt::AlignLeft;
+    int flags = (f & kTextCenter)  ? Qt::AlignHCenter
+                : (f & kTextRight) ? Qt::AlignRight
+                                   : Qt::AlignLeft;
     flags |= (f & kTextVCenter) ? Qt::AlignVCenter : Qt::AlignTop;
     if (f & kTextExpandTabs) flags |= Qt::TextExpandTabs;
     if (f & kTextNoClip) flags |= Qt::TextDontClip;
@@ -112,16 +114,21 @@ int CPrinter::TextPass(PrintDescriptor& d, double lineSpacing, bool draw) {
     return static_cast<int>(d.pointSize * lineSpacing);
 }
 
-int CPrinter::MeasureText(PrintDescriptor& d, double lineSpacing) { return TextPass(d, lineSpacing, false); }
+int CPrinter::MeasureText(PrintDescriptor& d, double lineSpacing) {
+    return TextPass(d, lineSpacing, false);
+}
 
-int CPrinter::RenderText(PrintDescriptor& d, double lineSpacing) { return TextPass(d, lineSpacing, true); }
+int CPrinter::RenderText(PrintDescriptor& d, double lineSpacing) {
+    return TextPass(d, lineSpacing, true);
+}
 
 void CPrinter::RenderLine(PrintDescriptor& d, int lineWidth) {
     if (d.device == nullptr) return;
     QPainter& p = *d.device;
     p.save();
     p.setPen(QPen(p.pen().color(), std::max(1, lineWidth), LinePenStyle(d.penFlags)));
-    p.drawLine(QPoint(d.left + d.horizontalOffset, d.top), QPoint(d.right + d.horizontalOffset, d.bottom));
+    p.drawLine(QPoint(d.left + d.horizontalOffset, d.top),
+               QPoint(d.right + d.horizontalOffset, d.bottom));
     p.restore();
 }
 
@@ -143,5 +150,7 @@ void CPrinter::RenderFill(PrintDescriptor& d) {
     if (d.device == nullptr) return;
     const QBrush brush = FillBrush(d.fillFlags);
     if (brush.style() == Qt::NoBrush) return;
-    d.device->fillRect(QRect(QPoint(d.left + d.horizontalOffset, d.top), QPoint(d.right + d.horizontalOffset - 1, d.bottom - 1)), brush);
+    d.device->fillRect(QRect(QPoint(d.left + d.horizontalOffset, d.top),
+                             QPoint(d.right + d.horizontalOffset - 1, d.bottom - 1)),
+                       brush);
 }

@@ -28,7 +28,8 @@ bool CPrintRegion::Create(CPage* owner, int t, int l, int r, int b, unsigned f) 
     return true;
 }
 
-void CPrintRegion::DrawTitle(const QString& text, int pointSize, unsigned textFlags, unsigned titleFill) {
+void CPrintRegion::DrawTitle(const QString& text, int pointSize, unsigned textFlags,
+                             unsigned titleFill) {
     PrintDescriptor& d = page->Descriptor();
     page->SaveState();
     d.text = text;
@@ -63,15 +64,20 @@ void CPrintRegion::DrawBorder() {
     page->RestoreState();
 }
 
-int CPrintTable::Columns() const { return std::clamp(t_->columns, 0, TableDescriptor::kMaxColumns); }
+int CPrintTable::Columns() const {
+    return std::clamp(t_->columns, 0, TableDescriptor::kMaxColumns);
+}
 
 int CPrintTable::LineHeight(bool header) const {
-    const double points = header ? t_->pointSize * (t_->headerLines == 1 ? 1.5 : 1.0) : t_->rowLines * (t_->pointSize * 1.5);
+    const double points = header ? t_->pointSize * (t_->headerLines == 1 ? 1.5 : 1.0)
+                                 : t_->rowLines * (t_->pointSize * 1.5);
     if (page_->MapMode() == 8) return static_cast<int>(points);
     return static_cast<int>(points / 72.0 * page_->DpiY());
 }
 
-int CPrintTable::HeaderHeight() const { return t_->noHeader ? 0 : t_->headerLines * LineHeight(true); }
+int CPrintTable::HeaderHeight() const {
+    return t_->noHeader ? 0 : t_->headerLines * LineHeight(true);
+}
 
 void CPrintTable::Draw() {
     const int columns = Columns();
@@ -92,7 +98,8 @@ void CPrintTable::DrawHeader() {
     if (t_->noHeader) return;
     PrintDescriptor& d = page_->Descriptor();
     d.pointSize = t_->pointSize;
-    const int top = static_cast<int>(t_->top), left = static_cast<int>(t_->left), right = static_cast<int>(t_->right);
+    const int top = static_cast<int>(t_->top), left = static_cast<int>(t_->left),
+              right = static_cast<int>(t_->right);
     const int bottom = top + HeaderHeight();
     page_->DrawBox(top, left, bottom, right, t_->lineWidth, 0u, 0u);
     // The last column ends exactly at the table's right edge, wider or narrower.
@@ -104,7 +111,8 @@ void CPrintTable::DrawHeader() {
     double x = left;
     for (int c = 0; c < columns; ++c) {
         page_->SaveState();
-        const QString title = t_->column[c].title.isEmpty() ? QString("Col %1").arg(c + 1) : t_->column[c].title;
+        const QString title =
+            t_->column[c].title.isEmpty() ? QString("Col %1").arg(c + 1) : t_->column[c].title;
         d.text = title;
         d.textFlags = 0x891;
         d.fillFlags = t_->headerFill;
@@ -127,8 +135,9 @@ void CPrintTable::DrawFrame() {
     const int height = t_->rows * LineHeight(false) + HeaderHeight();
     t_->bottom = t_->top + height;
     if (t_->border && !t_->freeCells) {
-        page_->DrawBox(static_cast<int>(t_->top), static_cast<int>(t_->left), static_cast<int>(t_->bottom),
-                       static_cast<int>(t_->right), t_->lineWidth, 0u, 0u);
+        page_->DrawBox(static_cast<int>(t_->top), static_cast<int>(t_->left),
+                       static_cast<int>(t_->bottom), static_cast<int>(t_->right), t_->lineWidth, 0u,
+                       0u);
     }
 }
 
@@ -138,7 +147,8 @@ void CPrintTable::DrawRowRules() {
     int y = static_cast<int>(t_->top) + (t_->noHeader ? rowHeight : HeaderHeight());
     for (int i = 1; i <= t_->rows; ++i, y += rowHeight) {
         if (t_->lineInterval == 0 || i % t_->lineInterval == 0) {
-            page_->DrawLine(y, static_cast<int>(t_->left), y, static_cast<int>(t_->right), t_->lineWidth, 0u);
+            page_->DrawLine(y, static_cast<int>(t_->left), y, static_cast<int>(t_->right),
+                            t_->lineWidth, 0u);
         }
     }
 }
@@ -158,7 +168,8 @@ void CPrintTable::DrawColumnRules() {
     }
 }
 
-void CPrintTable::CellRect(int row, int column, int& top, int& left, int& bottom, int& right) const {
+void CPrintTable::CellRect(int row, int column, int& top, int& left, int& bottom,
+                           int& right) const {
     double x = t_->left;
     for (int c = 0; c < column; ++c) x += t_->column[c].width;
     left = static_cast<int>(x);
@@ -177,7 +188,8 @@ void CPrintTable::FillCell(int row, int column) {
     page_->RestoreState();
 }
 
-void CPrintTable::Cell(const QString& text, int row, int column, int pointSize, unsigned flags, int inset) {
+void CPrintTable::Cell(const QString& text, int row, int column, int pointSize, unsigned flags,
+                       int inset) {
     if (row >= t_->rows || row < 0 || column < 0 || column >= Columns()) return;
     PrintDescriptor& d = page_->Descriptor();
     CellRect(row, column, d.top, d.left, d.bottom, d.right);
@@ -199,14 +211,17 @@ void CPrintTable::Cell(const QString& text, int row, int column, int pointSize, 
     page_->SetNextColumn(d.lastRight);
 }
 
-void CPrintTable::PrintCell(const QString& text, int row, int column, int pointSize, unsigned flags) {
+void CPrintTable::PrintCell(const QString& text, int row, int column, int pointSize,
+                            unsigned flags) {
     if (pointSize < 1) pointSize = t_->pointSize;
-    if (t_->horizontalRules && !t_->freeCells && pointSize > t_->pointSize) pointSize = t_->pointSize;
+    if (t_->horizontalRules && !t_->freeCells && pointSize > t_->pointSize)
+        pointSize = t_->pointSize;
     if (t_->rowLines == 1) flags |= 0x0A00;
     Cell(text, row, column, pointSize, flags, 2);
 }
 
-void CPrintTable::PrintFreeCell(const QString& text, int row, int column, int pointSize, unsigned flags) {
+void CPrintTable::PrintFreeCell(const QString& text, int row, int column, int pointSize,
+                                unsigned flags) {
     if (!t_->freeCells) return;
     Cell(text, row, column, pointSize > 0 ? pointSize : t_->pointSize, flags, 1);
 }

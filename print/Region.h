@@ -66,7 +66,8 @@ public:
     virtual ~CPrintTable() = default;
     virtual void Draw();
     virtual void PrintCell(const QString& text, int row, int column, int pointSize, unsigned flags);
-    virtual void PrintFreeCell(const QString& text, int row, int column, int pointSize, unsigned flags);
+    virtual void PrintFreeCell(const QString& text, int row, int column, int pointSize,
+                               unsigned flags);
     virtual void DrawHeader();
     virtual void DrawFrame();
     virtual void DrawRowRules();

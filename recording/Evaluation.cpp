@@ -13,7 +13,8 @@ namespace kws::rec {
 WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordingStart,
                         int64_t recordingEnd) {
     if (chosenEnd < chosenStart) return WindowCheck::kEndBeforeStart;
-    if (chosenStart < recordingStart || chosenEnd > recordingEnd) return WindowCheck::kOutsideRecording;
+    if (chosenStart < recordingStart || chosenEnd > recordingEnd)
+        return WindowCheck::kOutsideRecording;
     return WindowCheck::kOk;
 }
 
@@ -68,7 +69,8 @@ inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleAr
 // one that is missing or empty reads -25.0, others their decimal number times 0.1.
 class FieldCursor {
 public:
-    FieldCursor(const char* p, const char* end, bool present) : p_(p), end_(end), present_(present) {}
+    FieldCursor(const char* p, const char* end, bool present)
+        : p_(p), end_(end), present_(present) {}
 
     double Next() {
         if (!present_) return -25.0;
@@ -81,7 +83,8 @@ public:
         }
         const char* digits = q;
         int64_t v = 0;
-        while (q < end_ && static_cast<unsigned>(*q - '0') < 10 && q - digits < 18) v = v * 10 + (*q++ - '0');
+        while (q < end_ && static_cast<unsigned>(*q - '0') < 10 && q - digits < 18)
+            v = v * 10 + (*q++ - '0');
         if (q > digits && (q == end_ || *q == '\t')) {
             Advance(q);
             const double d = static_cast<double>(v);
@@ -124,8 +127,8 @@ inline const char* FirstValueField(std::string_view line) {
     const char* p = line.data();
     const char* end = p + line.size();
     // The usual shape: "DD.MM.YY<TAB>HH:MM:SS<TAB>" or with a four-digit year.
-    if (line.size() >= 18 && p[8] == '\t' && p[17] == '\t' &&
-        std::memchr(p, '\t', 8) == nullptr && std::memchr(p + 9, '\t', 8) == nullptr) {
+    if (line.size() >= 18 && p[8] == '\t' && p[17] == '\t' && std::memchr(p, '\t', 8) == nullptr &&
+        std::memchr(p + 9, '\t', 8) == nullptr) {
         return p + 18;
     }
     int tabs = 0;
@@ -159,8 +162,8 @@ inline void FillValues(const Params& p, std::string_view line, bool fillerSeen, 
     }
 }
 
-void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
-              size_t reserve, ChunkOutput& out) {
+void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p, size_t reserve,
+              ChunkOutput& out) {
     LineReader reader(source, begin, end);
     LocalTimeConverter converter;
     out.records.reserve(reserve);
@@ -254,9 +257,11 @@ EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, i
     };
     std::vector<ChunkOutput> outputs(static_cast<size_t>(parts));
     RunParts(parts, [&](int i) {
-        const uint64_t partEnd = bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
+        const uint64_t partEnd =
+            bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
         RunChunk(source, bounds[i], bounds[i + 1], p,
-                 reserveFor(i == 0 ? totalBytes : partEnd - bounds[i]), outputs[static_cast<size_t>(i)]);
+                 reserveFor(i == 0 ? totalBytes : partEnd - bounds[i]),
+                 outputs[static_cast<size_t>(i)]);
     });
 
     // Join the stretches in order: fillers across each boundary, and the values 3 to 5 of the

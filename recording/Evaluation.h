@@ -24,7 +24,7 @@ WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordin
                         int64_t recordingEnd);
 
 struct EvaluationStatus {
-    bool ok = true;      // false: a read error ended the evaluation
+    bool ok = true;  // false: a read error ended the evaluation
     int errnoValue = 0;
     bool stoppedAfterEnd = false;  // a line after the window's end was seen
 };

@@ -1,7 +1,7 @@
 #include "recording/HugePageAllocator.h"
 
-#include <cstdint>
 #include <sys/mman.h>
+#include <cstdint>
 
 namespace kws::rec {
 

@@ -20,7 +20,9 @@ struct HugePageAllocator {
     T* allocate(size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
     void deallocate(T* p, size_t n) { FreeLarge(p, n * sizeof(T)); }
     template <typename U>
-    bool operator==(const HugePageAllocator<U>&) const { return true; }
+    bool operator==(const HugePageAllocator<U>&) const {
+        return true;
+    }
 };
 
 }  // namespace kws::rec

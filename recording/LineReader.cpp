@@ -1,10 +1,10 @@
 #include "recording/LineReader.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace kws::rec {
 
@@ -85,7 +85,8 @@ bool LineReader::Fill() {
         capacity_ = wanted;
     }
     int error = 0;
-    long long n = source_.ReadAt(buffer_.get() + fill_, capacity_ - fill_, bufferOffset_ + fill_, error);
+    long long n =
+        source_.ReadAt(buffer_.get() + fill_, capacity_ - fill_, bufferOffset_ + fill_, error);
     if (n < 0) {
         error_ = error != 0 ? error : EIO;
         return false;
@@ -171,7 +172,8 @@ uint64_t NextLineStart(ByteSource& source, uint64_t offset, int& error) {
         long long n = source.ReadAt(chunk, sizeof chunk, at, error);
         if (n <= 0) return n < 0 ? UINT64_MAX : at;
         const void* nl = std::memchr(chunk, '\n', static_cast<size_t>(n));
-        if (nl != nullptr) return at + static_cast<uint64_t>(static_cast<const char*>(nl) - chunk) + 1;
+        if (nl != nullptr)
+            return at + static_cast<uint64_t>(static_cast<const char*>(nl) - chunk) + 1;
         at += static_cast<uint64_t>(n);
     }
 }

@@ -13,8 +13,8 @@ struct KwsResourceEntry {
 };
 
 struct KwsResourceModule {
-    int abiVersion;           // kKwsResourceAbiVersion
-    const char* language;     // ISO 639-1 code, used to pick Qt's own translations
+    int abiVersion;        // kKwsResourceAbiVersion
+    const char* language;  // ISO 639-1 code, used to pick Qt's own translations
     const KwsResourceEntry* entries;
     int entryCount;
 };

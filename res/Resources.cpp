@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QLibrary>
 
+#include <unistd.h>
 #include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -60,7 +60,8 @@ std::string ProgramDirectory() {
 
 // Loads a module and checks that it carries a usable table; nullptr for anything broken.
 const KwsResourceModule* LoadModule(std::string_view name) {
-    auto* library = new QLibrary(QString::fromStdString(ModuleDirectory() + "/" + std::string(name)));
+    auto* library =
+        new QLibrary(QString::fromStdString(ModuleDirectory() + "/" + std::string(name)));
     if (!library->load()) {
         delete library;
         return nullptr;
@@ -131,7 +132,9 @@ std::string_view ModuleName(int code) {
     }
 }
 
-void SetModuleDirectory(std::string directory) { GetState().moduleDirectory = std::move(directory); }
+void SetModuleDirectory(std::string directory) {
+    GetState().moduleDirectory = std::move(directory);
+}
 
 std::string ModuleDirectory() {
     const std::string& dir = GetState().moduleDirectory;

@@ -114,8 +114,9 @@ TEST(CommandLine, EvaluateWritesTheSamplesOfTheWindow) {
     kws::test::ScopedTimeZone zone("Europe/Berlin");
     TempFile file(Generated(0, 3 * 3600));
     const std::string tsv = file.Dir() + "/out.tsv";
-    const Result r = RunProgram("--evaluate '" + file.Path() + "' --from '28/03/2009 23:00:00' --to " +
-                         "'29/03/2009 00:30:00' --samples '" + tsv + "'");
+    const Result r =
+        RunProgram("--evaluate '" + file.Path() + "' --from '28/03/2009 23:00:00' --to " +
+                   "'29/03/2009 00:30:00' --samples '" + tsv + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("from=28/03/2009 23:00:00 to=29/03/2009 00:30:00 layout=six-curve"),
               std::string::npos);
@@ -146,13 +147,16 @@ TEST(CommandLine, ImageAndPageOfTheBundledSample) {
     char dir[] = "/tmp/kws_cli_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string png = std::string(dir) + "/graph.png", pdf = std::string(dir) + "/page.pdf";
-    const Result r = RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" + png +
-                                "' --pdf '" + pdf + "'");
+    const Result r =
+        RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" + png +
+                   "' --pdf '" + pdf + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(kws::test::Capture("identify -format '%w x %h' '" + png + "'"), "1280 x 1024");
     EXPECT_NE(kws::test::Capture("pdftotext '" + pdf + "' -").find("Legende"), std::string::npos);
     EXPECT_EQ(RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" +
-                         std::string(dir) + "/graph.xyz'").exitCode, 1);
+                         std::string(dir) + "/graph.xyz'")
+                  .exitCode,
+              1);
     std::system((std::string("rm -rf ") + dir).c_str());
 }
 
@@ -165,12 +169,14 @@ TEST(CommandLine, ExitCodesAndMessages) {
     TempFile notRecording("a,b,c\n1,2,3\n", "list.csv");
     r = RunProgram("--evaluate '" + notRecording.Path() + "'");
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(r.err.find("Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2"),
-              std::string::npos);
+    EXPECT_NE(
+        r.err.find("Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2"),
+        std::string::npos);
     r = RunProgram("--evaluate '" + file.Path() + "' --from '01/01/2001 00:00:00'");
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_NE(r.err.find("Das eingegebene Datum ist falsch."), std::string::npos);
-    r = RunProgram("--evaluate '" + file.Path() + "' --from '28/03/2009 22:05:00' --to '28/03/2009 22:01:00'");
+    r = RunProgram("--evaluate '" + file.Path() +
+                   "' --from '28/03/2009 22:05:00' --to '28/03/2009 22:01:00'");
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_NE(r.err.find("Das Enddatum ist kleiner als das Anfangdatum."), std::string::npos);
     EXPECT_EQ(RunProgram("--evaluate").exitCode, 2);

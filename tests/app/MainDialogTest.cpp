@@ -18,9 +18,9 @@
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
-#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/ResultDialog.h"
 #include "res/Resources.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "tests/recording/TestSupport.h"
 
 using kws::test::ScriptedPrompts;
@@ -97,14 +97,16 @@ TEST(MainDialog, FilesThatAreNotRecordingsShowTheirMessages) {
     f.prompts.fileToOpen = f.folder.filePath("missing.txt");
     QTest::mouseClick(f.Button(1000), Qt::LeftButton);
     ASSERT_EQ(f.prompts.messages.size(), 1);
-    EXPECT_EQ(f.prompts.messages[0], "Es war nicht möglich, Datei missing.txt zu öffnen, error = 2\n");
+    EXPECT_EQ(f.prompts.messages[0],
+              "Es war nicht möglich, Datei missing.txt zu öffnen, error = 2\n");
     QFile csv(f.folder.filePath("list.csv"));
     csv.open(QIODevice::WriteOnly);
     csv.write("a,b\n1,2\n");
     csv.close();
     f.prompts.fileToOpen = csv.fileName();
     QTest::mouseClick(f.Button(1000), Qt::LeftButton);
-    EXPECT_EQ(f.prompts.messages[1], "Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2");
+    EXPECT_EQ(f.prompts.messages[1],
+              "Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2");
     EXPECT_EQ(f.prompts.captions[1], "Calora Control Auswerter");
     EXPECT_FALSE(f.Button(1009)->isEnabled());
 }
@@ -199,7 +201,9 @@ TEST(LanguageModules, EveryModuleHoldsEveryTextWithTheSameFormats) {
     };
     std::vector<std::string> keys;
     for (int id = 101; id <= 149; ++id) keys.push_back(std::to_string(id));
-    for (const char* k : {"D100.caption", "D102.1000", "D102.1009", "D129.1003", "D131.1037", "M.int_range"}) keys.push_back(k);
+    for (const char* k :
+         {"D100.caption", "D102.1000", "D102.1009", "D129.1003", "D131.1037", "M.int_range"})
+        keys.push_back(k);
     kws::res::SelectLanguage(kws::res::kGerman);
     std::map<std::string, std::string> german;
     for (const auto& k : keys) german[k] = kws::res::Text(k);

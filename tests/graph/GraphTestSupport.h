@@ -34,10 +34,13 @@ struct GraphFixture {
         graph->SetAxisTitle("Temperatur", "°C", 1, 0, 1);
         graph->SetAxisTitle("Datum", "", 0, 1, 1);
         const COLORREF colors[3] = {RGB(0, 188, 255), RGB(255, 0, 0), RGB(0, 255, 0)};
-        for (int s = 0; s < 3; ++s) graph->AddSeries(colors[s], QString("Kurve %1").arg(s), 1, 1, 0);
+        for (int s = 0; s < 3; ++s)
+            graph->AddSeries(colors[s], QString("Kurve %1").arg(s), 1, 1, 0);
         for (int s = 0; s < 3; ++s) {
             for (int i = 0; i < n; ++i) {
-                const double y = s == 0 ? 40 + 10 * std::sin(i / 200.0) : s == 1 ? 20 + (i / 300) % 2 * 30 : 5 + i % 7;
+                const double y = s == 0   ? 40 + 10 * std::sin(i / 200.0)
+                                 : s == 1 ? 20 + (i / 300) % 2 * 30
+                                          : 5 + i % 7;
                 graph->AddPoint(s, i, y, 1, -1, start + i);
             }
         }

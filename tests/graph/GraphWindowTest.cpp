@@ -19,7 +19,8 @@ TEST(GraphWindow, SlotsSeriesAndPoints) {
     EXPECT_EQ(f.graph->AddSeries(RGB(3, 3, 3), "c", 1, 1, 0), 2);
     EXPECT_EQ(f.graph->AddSeries(RGB(4, 4, 4), "d", 1, 1, 0), -1);
     EXPECT_EQ(f.graph->GetSeriesCount(), 3);
-    EXPECT_EQ(f.graph->AddPoint(0, 1, 2, 1, -1, 0), -1);  // the index travels only in the notification
+    EXPECT_EQ(f.graph->AddPoint(0, 1, 2, 1, -1, 0),
+              -1);  // the index travels only in the notification
     EXPECT_EQ(f.graph->AddPoint(9, 1, 2, 1, -1, 0), -1);
     EXPECT_EQ(f.graph->GetSeries(0)->GetCount(), 1);
     int pos = 0;
@@ -110,12 +111,14 @@ TEST(GraphWindow, RendersBackgroundCurvesAndGridAtTheTickPixels) {
     ASSERT_FALSE(image.isNull());
     // Background at a corner no curve reaches, curves in their colours.
     EXPECT_EQ(Raw(image, 1, 1), ToRgb555(RGB(245, 245, 245)));
-    for (COLORREF c : {RGB(0, 188, 255), RGB(255, 0, 0), RGB(0, 255, 0)}) EXPECT_GT(CountRaw(image, ToRgb555(c)), 300);
+    for (COLORREF c : {RGB(0, 188, 255), RGB(255, 0, 0), RGB(0, 255, 0)})
+        EXPECT_GT(CountRaw(image, ToRgb555(c)), 300);
     // The grid: dotted grey lines exactly at the tick pixels of both maps.
     const uint16_t grey = ToRgb555(RGB(105, 105, 105));
     const QRect logical(0, 0, p->width(), p->height());
     const int nx = f.Container()->HorizontalRuler()->GetLabelCapacity(logical);
-    const TickSet xt = LinearMap(0, image.width(), p->XMap().WorldStart(), p->XMap().WorldEnd()).ComputeTicks(nx);
+    const TickSet xt =
+        LinearMap(0, image.width(), p->XMap().WorldStart(), p->XMap().WorldEnd()).ComputeTicks(nx);
     ASSERT_GT(xt.Count(), 2);
     for (double px : xt.pixels) {
         const int x = static_cast<int>(px);

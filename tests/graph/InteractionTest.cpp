@@ -10,9 +10,9 @@
 #include <functional>
 
 #include "graph/Prompts.h"
-#include "tests/graph/ScriptedPrompts.h"
 #include "graph/PropertyPages.h"
 #include "tests/graph/GraphTestSupport.h"
+#include "tests/graph/ScriptedPrompts.h"
 
 using kws::test::GraphFixture;
 using kws::test::ScriptedPrompts;
@@ -21,7 +21,9 @@ namespace {
 
 // Prompts answered by the test: each Exec runs a script on the dialog instead of a person.
 
-void Ranges(CGraphPanel* p, double& x0, double& x1, double& y0, double& y1) { p->GetRanges(x0, x1, y0, y1); }
+void Ranges(CGraphPanel* p, double& x0, double& x1, double& y0, double& y1) {
+    p->GetRanges(x0, x1, y0, y1);
+}
 
 }  // namespace
 
@@ -129,7 +131,8 @@ TEST(PanelInteraction, FitToDataArithmetic) {
     GraphFixture f;
     f.graph->AddSeries(RGB(0, 0, 0), "s", 1, 1, 0);
     f.graph->SetModeFlags(0, 1);
-    for (int i = 0; i < 3600; ++i) f.graph->AddPoint(0, i, i == 7 ? 10 : i == 9 ? 60 : 30, 1, -1, 0);
+    for (int i = 0; i < 3600; ++i)
+        f.graph->AddPoint(0, i, i == 7 ? 10 : i == 9 ? 60 : 30, 1, -1, 0);
     CGraphPanel* p = f.Panel();
     p->SetRanges(100, 200, 0, 1, true);
     p->OnMenuCommand(4105);
@@ -164,8 +167,9 @@ TEST(PanelInteraction, WheelAndKeysGoThroughSetRanges) {
     QTest::keyClick(p, Qt::Key_Plus);
     Ranges(p, x0, x1, y0, y1);
     EXPECT_NEAR(x1 - x0, 800, 1e-9);
-    QWheelEvent wheel(QPointF(p->width() / 2.0, 50), p->mapToGlobal(QPointF(p->width() / 2.0, 50)), QPoint(),
-                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(p->width() / 2.0, 50), p->mapToGlobal(QPointF(p->width() / 2.0, 50)),
+                      QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QApplication::sendEvent(p, &wheel);
     Ranges(p, x0, x1, y0, y1);
     EXPECT_NEAR(x1 - x0, 1000, 1e-9);
@@ -179,7 +183,9 @@ TEST(PropertySheet, AppliesOnOkAndChangesNothingOnCancel) {
     CGraphPanel* p = f.Panel();
     p->SetRanges(0, 100, 0, 50, true);
     ScriptedPrompts prompts;
-    auto edit = [](QDialog& d, const char* id, const QString& text) { d.findChild<QLineEdit*>(id)->setText(text); };
+    auto edit = [](QDialog& d, const char* id, const QString& text) {
+        d.findChild<QLineEdit*>(id)->setText(text);
+    };
     auto change = [&](QDialog& sheet) {
         edit(sheet, "1016", "10");
         edit(sheet, "1030", "3");

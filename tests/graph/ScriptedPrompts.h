@@ -27,7 +27,9 @@ public:
         messages << text;
         captions << caption;
     }
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return fileToOpen; }
+    QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return fileToOpen;
+    }
     QString SaveFile(QWidget*, const QString&, const QString& suggested, const QString& filter,
                      const QString& suffix) override {
         saveSuggested = suggested;

@@ -5,7 +5,9 @@
 #include "graph/LinearMap.h"
 
 namespace {
-std::vector<double> Values(double w0, double w1, int n) { return LinearMap(0, 100, w0, w1).ComputeTicks(n).values; }
+std::vector<double> Values(double w0, double w1, int n) {
+    return LinearMap(0, 100, w0, w1).ComputeTicks(n).values;
+}
 }  // namespace
 
 TEST(OrderOfMagnitude, Examples) {

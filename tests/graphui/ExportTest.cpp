@@ -11,9 +11,9 @@
 #include <functional>
 
 #include "graph/Prompts.h"
-#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/GraphExport.h"
 #include "graphui/ResultDialog.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "tests/image/ImageTestSupport.h"
 #include "tests/recording/TestSupport.h"
 
@@ -82,7 +82,8 @@ TEST(SaveCommand, WritesA1280x1024PictureOfTheWholeGraph) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     prompts.savePath = dir.filePath("graph.jpg");
     OnSaveCommand(*b.dialog);
-    EXPECT_EQ(Shell("identify -format '%w %h %Q' '" + prompts.savePath.toStdString() + "'"), "1280 1024 80");
+    EXPECT_EQ(Shell("identify -format '%w %h %Q' '" + prompts.savePath.toStdString() + "'"),
+              "1280 1024 80");
 }
 
 TEST(PrintCommand, OneLandscapePageWithTitleGraphAndLegend) {

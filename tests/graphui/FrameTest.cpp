@@ -12,10 +12,10 @@
 
 #include "graph/GraphNotification.h"
 #include "graph/Prompts.h"
-#include "tests/graph/ScriptedPrompts.h"
 #include "graph/PropertyPages.h"
 #include "graphui/GraphFrame.h"
 #include "tests/graph/GraphTestSupport.h"
+#include "tests/graph/ScriptedPrompts.h"
 
 using kws::test::GraphFixture;
 using kws::test::ScriptedPrompts;
@@ -23,14 +23,16 @@ using kws::test::ScriptedPrompts;
 namespace {
 
 struct FrameFixture : GraphFixture {
-    explicit FrameFixture(int kind = 1, int series = 3) : GraphFixture(ToInstall(series), QSize(900, 600)) { (void)kind; }
+    explicit FrameFixture(int kind = 1, int series = 3)
+        : GraphFixture(ToInstall(series), QSize(900, 600)) {
+        (void)kind;
+    }
     static int ToInstall(int series) {
         InstallGraphFrame();
         return series;
     }
     CGraphFrame* Frame() const { return dynamic_cast<CGraphFrame*>(graph->Frame()); }
 };
-
 
 }  // namespace
 
@@ -59,7 +61,8 @@ TEST(GraphFrame, LegendListsTheSeriesInOrder) {
     EXPECT_EQ(legend->SelectedSeries(), 0);
     QApplication::processEvents();
     EXPECT_EQ(legend->PointModel()->rowCount(), 500);
-    EXPECT_EQ(legend->PointModel()->index(1, 0).data().toString().size(), 20);  // "dd.mm.yyyy, hh:mm:ss"
+    EXPECT_EQ(legend->PointModel()->index(1, 0).data().toString().size(),
+              20);  // "dd.mm.yyyy, hh:mm:ss"
 }
 
 TEST(GraphFrame, LegendHeightsHideShowAndFreedSpace) {
@@ -82,7 +85,8 @@ TEST(GraphFrame, LegendHeightsHideShowAndFreedSpace) {
         QAction* legendItem = menu.actions()[2]->menu()->actions().last();
         EXPECT_EQ(legendItem->text(), "Legende");
         EXPECT_TRUE(legendItem->isChecked());
-        ForEachParticipant(graph->Panel(), [](CGraphBaseClass& p) { return p.OnMenuCommand(4106); });
+        ForEachParticipant(graph->Panel(),
+                           [](CGraphBaseClass& p) { return p.OnMenuCommand(4106); });
         QApplication::processEvents();
         EXPECT_FALSE(frame->LegendBar()->isVisible());
         EXPECT_EQ(graph->Container()->height(), frame->height());  // the container takes the space
@@ -131,7 +135,8 @@ TEST(SizingBar, SizesSurviveInTheSettings) {
     QApplication::processEvents();
     bar->SaveSizes("Graph");
     QSettings settings;
-    EXPECT_EQ(settings.value("Graph-SCBar-11003/sizeHorzCY").toInt(), bar->HorizontalSize().height());
+    EXPECT_EQ(settings.value("Graph-SCBar-11003/sizeHorzCY").toInt(),
+              bar->HorizontalSize().height());
     settings.setValue("Graph-SCBar-11003/sizeFloatCX", 3);  // below the minimum
     bar->LoadSizes("Graph");
     EXPECT_EQ(bar->FloatingSize().width(), 33);

@@ -12,11 +12,11 @@
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
-#include "tests/graph/ScriptedPrompts.h"
 #include "graphui/GraphFrame.h"
 #include "graphui/ProgressWnd.h"
 #include "graphui/ResultDialog.h"
 #include "recording/SampleExport.h"
+#include "tests/graph/ScriptedPrompts.h"
 #include "tests/recording/TestSupport.h"
 
 using kws::test::ScriptedPrompts;
@@ -69,7 +69,11 @@ TEST(ProgressWnd, EscapeCancelsOnceAndThePositionIsKept) {
     {
         CProgressWnd p(nullptr, "Bearbeitung", true);
         EXPECT_GE(p.x(), 0);
-        QTimer::singleShot(5, [] { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : qApp->topLevelWidgets().first(), Qt::Key_Escape); });
+        QTimer::singleShot(5, [] {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                        : qApp->topLevelWidgets().first(),
+                            Qt::Key_Escape);
+        });
         QTest::qWait(40);
         p.PumpPendingMessages(true);
         QTest::keyClick(&p, Qt::Key_Escape);
@@ -105,8 +109,10 @@ TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
             const int series = kind ? 3 : 6;
             EXPECT_EQ(g->GetSeriesCount(), series);
             const auto looks = CNewGraph::SeriesOf(kind);
-            for (int s = 0; s < series; ++s) EXPECT_EQ(g->GetSeries(s)->GetColor(), looks[static_cast<size_t>(s)].color);
-            EXPECT_EQ(g->GetSeries(1)->GetTitle(), kind ? "Drehzahl (%)" : "Zirkulation Temp. (°C)");
+            for (int s = 0; s < series; ++s)
+                EXPECT_EQ(g->GetSeries(s)->GetColor(), looks[static_cast<size_t>(s)].color);
+            EXPECT_EQ(g->GetSeries(1)->GetTitle(),
+                      kind ? "Drehzahl (%)" : "Zirkulation Temp. (°C)");
             EXPECT_EQ(g->GetSeries(0)->GetPoint(5).y, 0.0);
             EXPECT_EQ(g->GetSeries(0)->GetPoint(6).y, 0.0);
             EXPECT_EQ(g->GetSeries(0)->GetPoint(7).y, -249.9);
@@ -116,7 +122,8 @@ TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
                 EXPECT_EQ(g->GetSeries(5)->GetCount(), 9000);  // value 5 of -25 adds no point
                 EXPECT_EQ(g->GetSeries(4)->GetCount(), 9001);
             }
-            EXPECT_EQ(dialog.windowTitle(), "Auswertung des Tages 03/06/2008 von 10:00h bis 12:30h Uhr");
+            EXPECT_EQ(dialog.windowTitle(),
+                      "Auswertung des Tages 03/06/2008 von 10:00h bis 12:30h Uhr");
             EXPECT_TRUE(dialog.Frame()->LegendBar()->isVisibleTo(&dialog));
             EXPECT_EQ(g->GetModeFlags(), 13);
             return 0;
@@ -145,7 +152,8 @@ TEST(ResultDialog, CancellingTheBuildClosesItWithAMessage) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* p = dynamic_cast<CProgressWnd*>(w); p && p->isVisible()) QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
+            if (auto* p = dynamic_cast<CProgressWnd*>(w); p && p->isVisible())
+                QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
         }
     });
     timer.start(20);

@@ -33,15 +33,18 @@ private:
 void Paint(FCObjImage& image) {
     for (int y = 0; y < image.Height(); ++y) {
         uint8_t* row = image.GetBits(y);
-        for (uint32_t i = 0; i < image.Pitch(); ++i) row[i] = static_cast<uint8_t>((y * 31 + i * 7 + (i * y) / 3) & 0xFF);
+        for (uint32_t i = 0; i < image.Pitch(); ++i)
+            row[i] = static_cast<uint8_t>((y * 31 + i * 7 + (i * y) / 3) & 0xFF);
         if (image.ColorBits() == 32) {
-            for (int x = 0; x < image.Width(); ++x) row[4 * x + 3] = static_cast<uint8_t>(40 + x % 200);
+            for (int x = 0; x < image.Width(); ++x)
+                row[4 * x + 3] = static_cast<uint8_t>(40 + x % 200);
         }
     }
     if (image.ColorBits() <= 8) {
         std::vector<RgbQuad> palette(static_cast<size_t>(image.PaletteSize()));
         for (size_t i = 0; i < palette.size(); ++i) {
-            palette[i] = {static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7), 0};
+            palette[i] = {static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i),
+                          static_cast<uint8_t>(i * 7), 0};
         }
         image.WritePalette(0, image.PaletteSize(), palette.data());
     }
@@ -125,12 +128,25 @@ TEST(TgaCodec, RunLengthPacketsOrientationAndRunLengthKey) {
 TEST(Codecs, ReadFilesOfIndependentEncodersPixelExactly) {
     FCImageHandle_Bmp bmp;
     FCImageHandle_Tga tga;
-    const char* files[] = {"pil_1bit.bmp", "pil_8bit.bmp", "pil_24bit.bmp", "pil_32bit.bmp",
-                           "im_4bit.bmp", "im_8bit.bmp", "im_24bit.bmp", "im_16bit_565.bmp",
-                           "im_16bit_555.bmp", "pil_24bit_top.tga", "pil_24bit_bottom.tga",
-                           "pil_24bit_rle.tga", "pil_32bit_rle_top.tga", "pil_8bit_mapped.tga",
-                           "pil_8bit_mapped_rle.tga", "pil_8bit_gray.tga",
-                           "pil_8bit_gray_rle_top.tga", "im_24bit_rle.tga", "im_24bit.tga"};
+    const char* files[] = {"pil_1bit.bmp",
+                           "pil_8bit.bmp",
+                           "pil_24bit.bmp",
+                           "pil_32bit.bmp",
+                           "im_4bit.bmp",
+                           "im_8bit.bmp",
+                           "im_24bit.bmp",
+                           "im_16bit_565.bmp",
+                           "im_16bit_555.bmp",
+                           "pil_24bit_top.tga",
+                           "pil_24bit_bottom.tga",
+                           "pil_24bit_rle.tga",
+                           "pil_32bit_rle_top.tga",
+                           "pil_8bit_mapped.tga",
+                           "pil_8bit_mapped_rle.tga",
+                           "pil_8bit_gray.tga",
+                           "pil_8bit_gray_rle_top.tga",
+                           "im_24bit_rle.tga",
+                           "im_24bit.tga"};
     for (const char* name : files) {
         const std::string path = FixturePath(name);
         const bool isTga = std::string(name).find(".tga") != std::string::npos;
@@ -163,9 +179,9 @@ TEST(Codecs, WrittenFilesDecodeAlikeInImageMagickAndPillow) {
         bool masks565;
         const char* ext;
     };
-    const Case cases[] = {{1, false, "bmp"},  {4, false, "bmp"},  {8, false, "bmp"},
-                          {16, false, "bmp"}, {16, true, "bmp"},  {24, false, "bmp"},
-                          {32, false, "bmp"}, {8, false, "tga"},  {16, false, "tga"},
+    const Case cases[] = {{1, false, "bmp"},  {4, false, "bmp"}, {8, false, "bmp"},
+                          {16, false, "bmp"}, {16, true, "bmp"}, {24, false, "bmp"},
+                          {32, false, "bmp"}, {8, false, "tga"}, {16, false, "tga"},
                           {24, false, "tga"}, {32, false, "tga"}};
     for (const Case& c : cases) {
         FCObjImage image;
@@ -179,7 +195,8 @@ TEST(Codecs, WrittenFilesDecodeAlikeInImageMagickAndPillow) {
         const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
         ASSERT_TRUE(image.CreateFromHeader(h, masks));
         Paint(image);
-        const std::string path = dir.File("out" + std::to_string(c.bits) + (c.masks565 ? "m" : "") + "." + c.ext);
+        const std::string path =
+            dir.File("out" + std::to_string(c.bits) + (c.masks565 ? "m" : "") + "." + c.ext);
         ASSERT_TRUE(image.SaveFile(path, FCImagePropertyList())) << path;
         Rgba want = ToRgba(image);
         if (c.bits == 32 && std::string(c.ext) == "bmp") {
@@ -193,7 +210,9 @@ TEST(Codecs, WrittenFilesDecodeAlikeInImageMagickAndPillow) {
             const std::string got = DecodeWithImageMagick(path);
             ASSERT_EQ(got.size(), expected.size()) << path;
             for (size_t i = 0; i < got.size(); ++i) {
-                EXPECT_LE(std::abs(static_cast<uint8_t>(got[i]) - static_cast<uint8_t>(expected[i])), 4) << path << " byte " << i;
+                EXPECT_LE(
+                    std::abs(static_cast<uint8_t>(got[i]) - static_cast<uint8_t>(expected[i])), 4)
+                    << path << " byte " << i;
             }
             continue;
         }
@@ -292,7 +311,8 @@ TEST(Codecs, BadInputIsRefusedWithoutHarm) {
     EXPECT_FALSE(LoadBytes(bmp, lie));
     // Found by fuzzing: a width of 0x4000000D at 32 bits once wrapped the row size around.
     std::vector<uint8_t> wide;
-    ASSERT_TRUE(ReadWholeFile(std::string(KWS_SOURCE_DIR) + "/tests/fuzz-seeds/bmp/regression-wide-row.bmp", wide));
+    ASSERT_TRUE(ReadWholeFile(
+        std::string(KWS_SOURCE_DIR) + "/tests/fuzz-seeds/bmp/regression-wide-row.bmp", wide));
     EXPECT_FALSE(LoadBytes(bmp, wide));
     FCObjImage tooWide;
     EXPECT_FALSE(tooWide.CreateBlank(1 << 30, 1, 32));
@@ -305,7 +325,8 @@ TEST(Codecs, BadInputIsRefusedWithoutHarm) {
     tgaLie[2] = 10;
     EXPECT_FALSE(LoadBytes(tga, tgaLie));
     // Truncated files of every fixture: no crash; a short pixel block is allowed.
-    for (const char* name : {"pil_8bit.bmp", "im_16bit_565.bmp", "pil_24bit_rle.tga", "pil_8bit_mapped.tga"}) {
+    for (const char* name :
+         {"pil_8bit.bmp", "im_16bit_565.bmp", "pil_24bit_rle.tga", "pil_8bit_mapped.tga"}) {
         std::vector<uint8_t> data;
         ASSERT_TRUE(ReadWholeFile(FixturePath(name), data));
         for (size_t n = 0; n < data.size(); n += 7) {

@@ -13,7 +13,7 @@ TEST(FCObjImage, CreateBlankChecksItsArgumentsFirst) {
     EXPECT_FALSE(image.CreateBlank(10, 10, 12));
     EXPECT_FALSE(image.CreateBlank(-3, 10, 8));
     EXPECT_FALSE(image.CreateBlank(1 << 20, 1 << 20, 32));  // beyond the size limit
-    EXPECT_EQ(image.Width(), 10);  // the previous image stays
+    EXPECT_EQ(image.Width(), 10);                           // the previous image stays
     EXPECT_EQ(image.ColorBits(), 24);
     EXPECT_EQ(image.Pitch(), 32u);  // 30 bytes padded to 4
     EXPECT_EQ(image.Header().size, 40u);

@@ -42,7 +42,8 @@ inline Rgba ToRgba(const FCObjImage& image) {
                 case 8: {
                     const int bits = image.ColorBits();
                     const int bitIndex = x * bits;
-                    const int index = (row[bitIndex / 8] >> (8 - bits - bitIndex % 8)) & ((1 << bits) - 1);
+                    const int index =
+                        (row[bitIndex / 8] >> (8 - bits - bitIndex % 8)) & ((1 << bits) - 1);
                     const RgbQuad& q = image.Palette()[index];
                     r = q.red;
                     g = q.green;
@@ -56,8 +57,17 @@ inline Rgba ToRgba(const FCObjImage& image) {
                     b = expand(v, masks[2]);
                     break;
                 }
-                case 24: b = row[3 * x]; g = row[3 * x + 1]; r = row[3 * x + 2]; break;
-                case 32: b = row[4 * x]; g = row[4 * x + 1]; r = row[4 * x + 2]; a = row[4 * x + 3]; break;
+                case 24:
+                    b = row[3 * x];
+                    g = row[3 * x + 1];
+                    r = row[3 * x + 2];
+                    break;
+                case 32:
+                    b = row[4 * x];
+                    g = row[4 * x + 1];
+                    r = row[4 * x + 2];
+                    a = row[4 * x + 3];
+                    break;
             }
             out.pixels.insert(out.pixels.end(), {r, g, b, a});
         }
@@ -78,11 +88,16 @@ inline Rgba ReadNetpbm(const std::string& path) {
     } else {
         std::string key;
         while (in >> key && key != "ENDHDR") {
-            if (key == "WIDTH") in >> out.width;
-            else if (key == "HEIGHT") in >> out.height;
-            else if (key == "DEPTH") in >> depth;
-            else if (key == "MAXVAL") in >> maxval;
-            else in >> key;
+            if (key == "WIDTH")
+                in >> out.width;
+            else if (key == "HEIGHT")
+                in >> out.height;
+            else if (key == "DEPTH")
+                in >> depth;
+            else if (key == "MAXVAL")
+                in >> maxval;
+            else
+                in >> key;
         }
         in.get();
         out.alpha = depth == 4;
@@ -90,7 +105,8 @@ inline Rgba ReadNetpbm(const std::string& path) {
     std::vector<uint8_t> raw(static_cast<size_t>(out.width * out.height * depth));
     in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
     for (size_t i = 0; i < raw.size(); i += static_cast<size_t>(depth)) {
-        out.pixels.insert(out.pixels.end(), {raw[i], raw[i + 1], raw[i + 2], depth == 4 ? raw[i + 3] : uint8_t{255}});
+        out.pixels.insert(out.pixels.end(),
+                          {raw[i], raw[i + 1], raw[i + 2], depth == 4 ? raw[i + 3] : uint8_t{255}});
     }
     return out;
 }
@@ -114,12 +130,15 @@ inline std::string DecodeWithImageMagick(const std::string& path) {
 
 // RGBA pixels of a file as Pillow decodes it.
 inline std::string DecodeWithPillow(const std::string& path) {
-    return Capture("/usr/bin/python3 -c \"import sys; from PIL import Image; "
-                   "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\" '" +
-                   path + "' 2>/dev/null");
+    return Capture(
+        "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+        "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\" '" +
+        path + "' 2>/dev/null");
 }
 
-inline std::string RgbaBytes(const Rgba& image) { return std::string(image.pixels.begin(), image.pixels.end()); }
+inline std::string RgbaBytes(const Rgba& image) {
+    return std::string(image.pixels.begin(), image.pixels.end());
+}
 
 inline std::string FixturePath(const std::string& name) {
     return std::string(KWS_SOURCE_DIR) + "/tests/image/fixtures/" + name;

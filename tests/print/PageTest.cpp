@@ -57,7 +57,8 @@ struct PageFixture {
         image.setDotsPerMeterY(3937);
         image.fill(Qt::white);
         painter.begin(&image);
-        page = std::make_unique<CPage>(image.rect(), &painter, mode, std::make_unique<RecordingPrinter>(&log));
+        page = std::make_unique<CPage>(image.rect(), &painter, mode,
+                                       std::make_unique<RecordingPrinter>(&log));
     }
     ~PageFixture() {
         page.reset();
@@ -105,12 +106,14 @@ TEST(Page, PrintReturnsNextRowsWithTheSpacingSurcharge) {
     EXPECT_GT(d.lastBottom, 100);
     f.page->SetSpacingFactor(1.5);
     const double spaced = f.page->Print(1.0, 0.5, 0u, 16, "%s", "Zeile");
-    EXPECT_DOUBLE_EQ(spaced, (f.log.back().d.lastBottom + static_cast<int>(16 / 72.0 * 0.5 * 100)) / 100.0);
+    EXPECT_DOUBLE_EQ(spaced,
+                     (f.log.back().d.lastBottom + static_cast<int>(16 / 72.0 * 0.5 * 100)) / 100.0);
     // An empty text draws nothing and returns the bottom of the previous text.
     const int before = f.Count("text");
     const int next = f.page->Print(300, 10, "%s", "");
     EXPECT_EQ(f.Count("text"), before + 1);  // the request is made, nothing is drawn
-    EXPECT_EQ(next - static_cast<int>(16 / 72.0 * 0.5 * 100), f.log[static_cast<size_t>(before - 1)].d.lastBottom);
+    EXPECT_EQ(next - static_cast<int>(16 / 72.0 * 0.5 * 100),
+              f.log[static_cast<size_t>(before - 1)].d.lastBottom);
     // String ids need a string source.
     EXPECT_EQ(f.page->Print(2.0, 0.0, 0u, 12, 134), 0.0);
     f.page->SetStringSource([](int id) { return "Text " + std::to_string(id); });
@@ -147,7 +150,7 @@ TEST(Page, EdgesAndTheSaveStack) {
 TEST(Regions, RefusedOutsideThePageAndClippedToItsEdges) {
     PageFixture f(10.0);
     f.page->SetBottomEdge(8.0);
-    EXPECT_EQ(f.page->CreateRegion(1.0, 1.0, 9.0, 3.0, 0u), nullptr);   // beyond the page height
+    EXPECT_EQ(f.page->CreateRegion(1.0, 1.0, 9.0, 3.0, 0u), nullptr);  // beyond the page height
     EXPECT_EQ(f.page->CreateRegion(-1, 10, 100, 100, 0u), nullptr);
     CPrintRegion* r = f.page->CreateRegion(1.0, 1.0, 8.4, 3.0, kFillLightGray);
     ASSERT_NE(r, nullptr);
@@ -184,7 +187,7 @@ TEST(Tables, ColumnsRulesFillsAndTitles) {
     }
     EXPECT_EQ(titles, (std::vector<QString>{"Col 1", "Mitte", "Col 3"}));
     const int fills = f.Count("box");
-    EXPECT_EQ(fills, 1 + 1 + 18);  // header, frame, a fill per cell
+    EXPECT_EQ(fills, 1 + 1 + 18);       // header, frame, a fill per cell
     EXPECT_EQ(f.Count("line"), 6 + 2);  // a rule per row, two column rules
 
     PageFixture g(10.0);
@@ -198,8 +201,10 @@ TEST(Tables, ColumnsRulesFillsAndTitles) {
     for (const auto& r : g.log) {
         if (r.kind == "line" && r.d.top == r.d.bottom) rules.push_back(r.d.top);
     }
-    const int rowHeight = static_cast<int>(10 * 1.5 / 72.0 * 100), header = static_cast<int>(10 * 1.5 / 72.0 * 100);
-    EXPECT_EQ(rules, (std::vector<int>{100 + header + rowHeight, 100 + header + 3 * rowHeight, 100 + header + 5 * rowHeight}));
+    const int rowHeight = static_cast<int>(10 * 1.5 / 72.0 * 100),
+              header = static_cast<int>(10 * 1.5 / 72.0 * 100);
+    EXPECT_EQ(rules, (std::vector<int>{100 + header + rowHeight, 100 + header + 3 * rowHeight,
+                                       100 + header + 5 * rowHeight}));
     EXPECT_EQ(g.Count("box"), 2);  // no cell fills with an interval
     // Cells: row beyond the last is ignored; a table wider than the page is not drawn.
     const size_t before = g.log.size();

@@ -100,7 +100,9 @@ void ExpectSame(const SampleArray& got, const SampleArray& want, const std::stri
     ASSERT_EQ(got.size(), want.size()) << what;
     for (size_t i = 0; i < got.size(); ++i) {
         ASSERT_EQ(got[i].time, want[i].time) << what << " record " << i;
-        for (int k = 0; k < 6; ++k) ASSERT_EQ(got[i].value[k], want[i].value[k]) << what << " record " << i << " value " << k;
+        for (int k = 0; k < 6; ++k)
+            ASSERT_EQ(got[i].value[k], want[i].value[k])
+                << what << " record " << i << " value " << k;
     }
 }
 
@@ -214,8 +216,9 @@ TEST(Evaluate, MatchesTheReferenceOnGeneratedRecordings) {
             const int64_t b = a + static_cast<int64_t>(random() % o.seconds);
             const SampleArray want = ReferenceEvaluate(text, 2, layout, a, b);
             for (int threads : {1, 3}) {
-                ExpectSame(EvaluateText(text, 2, layout, a, b, threads), want,
-                           "layout " + std::to_string(layout) + " threads " + std::to_string(threads));
+                ExpectSame(
+                    EvaluateText(text, 2, layout, a, b, threads), want,
+                    "layout " + std::to_string(layout) + " threads " + std::to_string(threads));
             }
         }
         // A window longer than 250 days thins to every 8th line.
@@ -271,12 +274,14 @@ TEST(Evaluate, AFileThatShrinksAfterOpeningEndsEarlier) {
     ASSERT_EQ(truncate(file.Path().c_str(), 5000), 0);
     SampleArray samples;
     const RecordingFacts& f = recording.Facts();
-    EXPECT_TRUE(Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
-                         samples).ok);
+    EXPECT_TRUE(
+        Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime, samples)
+            .ok);
     EXPECT_GT(samples.size(), 10u);
     EXPECT_LT(samples.size(), 100u);
     ASSERT_EQ(truncate(file.Path().c_str(), 0), 0);
-    EXPECT_TRUE(Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
-                         samples).ok);
+    EXPECT_TRUE(
+        Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime, samples)
+            .ok);
     EXPECT_TRUE(samples.empty());
 }

@@ -21,7 +21,7 @@ TEST(IsDataLine, RecognisesDateAndTimeStarts) {
     EXPECT_FALSE(IsDataLine("12"));
     EXPECT_FALSE(IsDataLine(""));
     EXPECT_FALSE(IsDataLine("Datum\tZeit"));
-    EXPECT_TRUE(IsDataLine("12345/"));    // separator in the sixth position
+    EXPECT_TRUE(IsDataLine("12345/"));  // separator in the sixth position
     EXPECT_FALSE(IsDataLine("12345x"));
 }
 
@@ -142,7 +142,7 @@ TEST(GetColumnValue, ReadsTenthsAndMissingColumns) {
     EXPECT_EQ(GetColumnValue(line, 5), 0.0);  // no number at its start
     EXPECT_EQ(GetColumnValue(line, 6), 7 * 0.1);
     EXPECT_EQ(GetColumnValue(line, 7), 4 * 0.1);
-    EXPECT_EQ(GetColumnValue(line, 8), -25.0);  // missing column
+    EXPECT_EQ(GetColumnValue(line, 8), -25.0);                         // missing column
     EXPECT_EQ(GetColumnValue("12.03.09\t14:22:05\t215\t", 1), -25.0);  // empty last field
     EXPECT_EQ(GetColumnValue("12.03.09", 0), -25.0);
 }

@@ -21,8 +21,8 @@ namespace {
 std::string Line(int day, int month, int hour, int minute, int second, int columns = 13,
                  int year = 9) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%02d\t%02d:%02d:%02d", day, month, year, hour,
-                  minute, second);
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%02d\t%02d:%02d:%02d", day, month, year, hour, minute,
+                  second);
     std::string s = buf;
     for (int c = 0; c < columns; ++c) s += "\t" + std::to_string(100 + c);
     return s + "\n";
@@ -119,7 +119,8 @@ TEST(OpenRecording, RecordingsOutOfOrderAndTinyOnesStillGiveStartBeforeEnd) {
 TEST(OpenRecording, LineEndingsAndOverlongLines) {
     ScopedTimeZone zone("Europe/Berlin");
     RecordingFacts facts;
-    std::string crlf = "Kopf\r\n" + Line(12, 3, 14, 0, 0) + Line(12, 3, 14, 0, 1) + Line(12, 3, 14, 0, 2);
+    std::string crlf =
+        "Kopf\r\n" + Line(12, 3, 14, 0, 0) + Line(12, 3, 14, 0, 1) + Line(12, 3, 14, 0, 2);
     for (size_t i = 0; (i = crlf.find('\n', i)) != std::string::npos; i += 2) crlf.insert(i, "\r");
     ASSERT_TRUE(OpenText(crlf, facts).Ok());
     EXPECT_EQ(facts.layoutFlag, 0);  // CR is not part of the line: still 14 tabs

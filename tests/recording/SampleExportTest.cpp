@@ -21,7 +21,10 @@ TEST(WriteSamplesTsv, WritesHeaderTimesAndShortestValues) {
         for (int k = 0; k < 6; ++k) {
             const int kind = static_cast<int>(random() % 4);
             const double raw = static_cast<double>(static_cast<int>(random() % 40000) - 20000);
-            r.value[k] = kind == 0 ? raw * 0.1 : kind == 1 ? any(random) : kind == 2 ? raw * 0.1 * 0.25 * 3.0 : -25.0;
+            r.value[k] = kind == 0   ? raw * 0.1
+                         : kind == 1 ? any(random)
+                         : kind == 2 ? raw * 0.1 * 0.25 * 3.0
+                                     : -25.0;
         }
         if (i == 1) r.value[0] = -0.0;
         if (i == 2) r.value[0] = 1e-300;
