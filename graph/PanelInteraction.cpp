@@ -11,7 +11,7 @@
 
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
-#include "graph/Prompts.h"
+#include "graph/ParticipantCommands.h"
 #include "graph/PropertyPages.h"
 #include "graph/ZoomTracker.h"
 #include "recording/SampleExport.h"
@@ -87,29 +87,9 @@ void CGraphPanel::BuildContextMenu(QMenu* menu) {
     ForEachParticipant(this, [menu](CGraphBaseClass& p) { return p.AppendMenuItems(menu); });
 }
 
-void CGraphPanel::ShowContextMenu(const QPoint& globalPos) {
-    QMenu menu(this);
-    BuildContextMenu(&menu);
-    // Centred horizontally on the click, as the menu of the original graph was.
-    const QSize size = menu.sizeHint();
-    QAction* chosen = menu.exec(globalPos - QPoint(size.width() / 2, 0));
-    if (chosen == nullptr) return;
-    const int id = chosen->data().toInt();
-    if (IsGraphCommand(id))
-        ForEachParticipant(this, [id](CGraphBaseClass& p) { return p.OnMenuCommand(id); });
-}
+void CGraphPanel::ShowContextMenu(const QPoint& globalPos) { RunParticipantMenu(this, globalPos); }
 
-void CGraphPanel::OpenPropertySheet() {
-    CPropertySheet sheet(QStringLiteral("Properties"), this);
-    ForEachParticipant(this, [&sheet](CGraphBaseClass& p) { return p.AddPropertyPages(&sheet); });
-    sheet.Prepare();
-    const int result = Prompts::Get().Exec(sheet) == QDialog::Accepted ? IDOK : IDCANCEL;
-    ForEachParticipant(this,
-                       [result](CGraphBaseClass& p) { return p.OnPropertySheetClosed(result); });
-    if (result == IDOK) {
-        if (CGraphWnd* graph = GraphWindow()) graph->Redraw(-1);
-    }
-}
+void CGraphPanel::OpenPropertySheet() { OpenParticipantSheet(this); }
 
 int CGraphPanel::AddPropertyPages(CPropertySheet* sheet) {
     propertyPage_ = new CGraphPropertyPage();

@@ -97,9 +97,3 @@ private:
     int pointListActive_ = 1;
     int selectedSeries_ = -1;  // kept with the list's current row: asked for on every point
 };
-
-// Runs the graph's context menu built from `start` up, and passes the chosen command to every
-// participant on the way.
-void RunParticipantMenu(QWidget* start, const QPoint& globalPos);
-// Opens the property sheet from `start`, with the pages of the participants on the way.
-void OpenParticipantSheet(QWidget* start);
