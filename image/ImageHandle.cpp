@@ -25,6 +25,20 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
     return ok && !data.empty();
 }
 
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && written;
+}
+
+bool FCImageHandleBase::SaveFirstImage(const std::string& path, const ConstImageList& images,
+                                       Encoder encode) {
+    std::vector<uint8_t> bytes;
+    if (images.empty() || images[0] == nullptr || !encode(*images[0], bytes)) return false;
+    return WriteWholeFile(path, bytes);
+}
+
 bool FCImageHandleBase::LoadFromFile(const std::string& path, ImageList& images,
                                      PropertyListHolder& properties) {
     std::vector<uint8_t> data;

@@ -46,6 +46,12 @@ public:
 
     // Files larger than this are not read.
     static constexpr uint64_t kMaxFileBytes = 1ull << 30;
+
+protected:
+    // Encodes the first image and writes the bytes to `path`.
+    using Encoder = bool (*)(const FCObjImage& image, std::vector<uint8_t>& out);
+    static bool SaveFirstImage(const std::string& path, const ConstImageList& images,
+                               Encoder encode);
 };
 
 class FCImageHandleFactory {
@@ -68,3 +74,5 @@ void InstallImageFactory(FCImageHandleFactory* factory, bool owned = true);
 
 // Reads a file into memory; false when it is missing, empty, unreadable or too large.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
+// Writes bytes to a file; false when it cannot be created or written completely.
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "image/ByteOrder.h"
-#include "image/ImageHandleTga.h"
 
 using namespace kws::img;
 
@@ -46,9 +45,7 @@ bool FCImageHandle_Bmp::Encode(const FCObjImage& image, std::vector<uint8_t>& ou
 
 bool FCImageHandle_Bmp::SaveToFile(const std::string& path, const ConstImageList& images,
                                    const FCImagePropertyList&) {
-    std::vector<uint8_t> bytes;
-    if (images.empty() || images[0] == nullptr || !Encode(*images[0], bytes)) return false;
-    return WriteWholeFile(path, bytes);
+    return SaveFirstImage(path, images, Encode);
 }
 
 bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,

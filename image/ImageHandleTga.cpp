@@ -7,13 +7,6 @@
 
 using namespace kws::img;
 
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && written;
-}
-
 namespace {
 
 constexpr size_t kHeaderBytes = 18;
@@ -63,9 +56,7 @@ bool FCImageHandle_Tga::Encode(const FCObjImage& image, std::vector<uint8_t>& ou
 
 bool FCImageHandle_Tga::SaveToFile(const std::string& path, const ConstImageList& images,
                                    const FCImagePropertyList&) {
-    std::vector<uint8_t> bytes;
-    if (images.empty() || images[0] == nullptr || !Encode(*images[0], bytes)) return false;
-    return WriteWholeFile(path, bytes);
+    return SaveFirstImage(path, images, Encode);
 }
 
 bool FCImageHandle_Tga::LoadFromMemory(const uint8_t* data, size_t size, ImageList& images,
@@ -96,14 +87,8 @@ bool FCImageHandle_Tga::LoadFromMemory(const uint8_t* data, size_t size, ImageLi
     const uint64_t possible = runLength ? rest / (1 + pixelBytes) * 128 + 128 : rest / pixelBytes;
     if (pixels > 4 * possible + 65536) return false;
 
-    BitmapInfoHeader h;
-    h.size = 40;
-    h.width = width;
-    h.height = height;
-    h.planes = 1;
-    h.bitCount = static_cast<uint16_t>(depth);
     auto image = std::make_unique<FCObjImage>();
-    if (!image->CreateFromHeader(h)) return false;
+    if (!image->CreateBlank(width, height, depth)) return false;
 
     if (mapType == 1) {
         if (firstEntry + mapLength > 256) return false;

@@ -13,6 +13,3 @@ public:
 
     static bool Encode(const FCObjImage& image, std::vector<uint8_t>& out);
 };
-
-// Writes bytes to a file; false when it cannot be created or written completely.
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
