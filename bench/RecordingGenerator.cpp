@@ -85,6 +85,15 @@ int64_t LocalEpoch(int year, int month, int day, int hour, int minute, int secon
     return t;
 }
 
+GeneratorOptions BenchRecordingOptions(double days) {
+    GeneratorOptions g;
+    g.layoutFlag = 0;
+    g.seconds = static_cast<int64_t>(days * 86400);
+    g.gaps = 3;
+    g.startTime = LocalEpoch(2009, 3, 1, 0, 0, 0);
+    return g;
+}
+
 int64_t GenerateRecording(const GeneratorOptions& o, std::FILE* out) {
     const int64_t start = o.startTime != 0 ? o.startTime : LocalEpoch(2008, 6, 3, 10, 0, 0);
     Random random{o.seed * 2654435761u + 12345u};

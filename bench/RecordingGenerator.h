@@ -27,4 +27,7 @@ std::string GenerateRecording(const GeneratorOptions& options);
 // Epoch seconds of a local date and time (for the generator's start).
 int64_t LocalEpoch(int year, int month, int day, int hour, int minute, int second);
 
+// The recording the benchmarks share: six curves from 1 March 2009, `days` long, three gaps.
+GeneratorOptions BenchRecordingOptions(double days);
+
 }  // namespace kws::bench

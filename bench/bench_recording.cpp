@@ -27,11 +27,7 @@ int main(int argc, char** argv) {
     }
     const std::string program = bench::ProgramFolder(argv[0]) + "/kwsekunde";
 
-    bench::GeneratorOptions g;
-    g.layoutFlag = 0;
-    g.seconds = static_cast<int64_t>(days * 86400);
-    g.gaps = 3;
-    g.startTime = bench::LocalEpoch(2009, 3, 1, 0, 0, 0);
+    const bench::GeneratorOptions g = bench::BenchRecordingOptions(days);
     std::FILE* f = std::fopen(file.c_str(), "wb");
     if (f == nullptr) {
         std::perror(file.c_str());
