@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <new>
+#include <utility>
 
+#include "image/AtomicFile.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
@@ -25,6 +28,8 @@ const char* LayoutName(int layoutFlag) {
     return layoutFlag == rec::kThreeCurveLayout ? "three-curve" : "six-curve";
 }
 
+int RunJob(const Options& o, const ExportFunction& exporter);
+
 int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
     switch (r.error) {
         case rec::OpenError::kNotRecording:
@@ -37,6 +42,24 @@ int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
 }
 
 }  // namespace
+
+bool IsCommandLineTime(const std::string& text) {
+    static constexpr char kForm[] = "99/99/9999 99:99:99";
+    if (text.size() != sizeof kForm - 1) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kForm[i] == '9' ? !digit : text[i] != kForm[i]) return false;
+    }
+    auto field = [&text](size_t at, size_t digits) {
+        int v = 0;
+        for (size_t i = at; i < at + digits; ++i) v = v * 10 + (text[i] - '0');
+        return v;
+    };
+    const int day = field(0, 2), month = field(3, 2), hour = field(11, 2), minute = field(14, 2),
+              second = field(17, 2);
+    return day >= 1 && day <= 31 && month >= 1 && month <= 12 && hour <= 23 && minute <= 59 &&
+           second <= 59;
+}
 
 std::string UsageText() {
     return "Usage:\n"
@@ -51,8 +74,9 @@ std::string UsageText() {
            "                    (default: the code in spra.ini of the current folder, else "
            "German)\n"
            "\n"
-           "Exit codes: 0 success, 1 file cannot be opened, 2 usage error, 3 not a recording,\n"
-           "            4 window outside the recording, 5 end before start.\n";
+           "Exit codes: 0 success, 1 file cannot be opened or written, 2 usage error,\n"
+           "            3 not a recording, 4 window outside the recording, 5 end before start,\n"
+           "            6 out of memory.\n";
 }
 
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
@@ -127,6 +151,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = "no recording file given";
         return false;
     }
+    for (const auto& [name, value] : {std::pair{"--from", &o.from}, std::pair{"--to", &o.to}}) {
+        if (*value && !IsCommandLineTime(**value)) {
+            error = std::string(name) +
+                    ": expected \"DD/MM/YYYY HH:MM:SS\" (four-digit year, 24-hour clock), got \"" +
+                    **value + "\"";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -144,6 +176,17 @@ std::optional<int> ReadLanguageFile(const std::string& path) {
 }
 
 int RunHeadless(const Options& o, const ExportFunction& exporter) {
+    try {
+        return RunJob(o, exporter);
+    } catch (const std::bad_alloc&) {
+        PrintMessage(res::Format(150));
+        return kExitOutOfMemory;
+    }
+}
+
+namespace {
+
+int RunJob(const Options& o, const ExportFunction& exporter) {
     rec::Recording recording;
     const rec::OpenResult opened = recording.Open(o.file);
     if (!opened.Ok()) return ReportOpenFailure(opened, rec::FileNamePart(o.file));
@@ -186,6 +229,7 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
     rec::SampleArray samples;
     const rec::EvaluationStatus status =
         rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, from, to, samples);
+    if (status.outOfMemory) throw std::bad_alloc();
     if (!status.ok) {
         rec::OpenResult r;
         r.error = rec::OpenError::kReadError;
@@ -194,14 +238,24 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
     }
 
     if (o.samplesOut) {
-        std::FILE* out = std::fopen(o.samplesOut->c_str(), "wb");
+        // Through a temporary file beside the target: a failure never leaves half a file.
+        AtomicFile file(*o.samplesOut);
+        std::FILE* out = file.Open() ? std::fopen(file.TemporaryPath().c_str(), "wb") : nullptr;
         if (out == nullptr) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(errno));
+            PrintMessage("cannot write " + *o.samplesOut + ": " +
+                         std::strerror(file.ErrnoValue() != 0 ? file.ErrnoValue() : errno));
             return kExitCannotOpen;
         }
         const bool written = rec::WriteSamplesTsv(out, samples);
-        if (std::fclose(out) != 0 || !written) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(errno));
+        int error = errno;
+        const bool closed = std::fclose(out) == 0;
+        if (!closed) error = errno;
+        if (!written || !closed) {
+            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(error));
+            return kExitCannotOpen;
+        }
+        if (!file.Commit()) {
+            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(file.ErrnoValue()));
             return kExitCannotOpen;
         }
     }
@@ -219,5 +273,7 @@ int RunHeadless(const Options& o, const ExportFunction& exporter) {
                 rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
     return kExitOk;
 }
+
+}  // namespace
 
 }  // namespace kws::app

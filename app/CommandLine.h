@@ -28,7 +28,12 @@ enum ExitCode {
     kExitNotRecording = 3,    // message 110
     kExitOutsideWindow = 4,   // message 105
     kExitEndBeforeStart = 5,  // message 106
+    kExitOutOfMemory = 6,     // message 150
 };
+
+// Whether `text` is a time of --from and --to: exactly "DD/MM/YYYY HH:MM:SS" (four-digit year,
+// two digits for every other field) with fields in their ranges.
+bool IsCommandLineTime(const std::string& text);
 
 // Parses argv; on a usage error returns false and fills `error`.
 bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
@@ -48,7 +53,8 @@ struct EvaluationJob {
 };
 
 // Writes the picture and the printed page of an evaluation; returns an error text, empty on
-// success. Installed by the graphical part of the program.
+// success, and throws std::bad_alloc when memory runs out. Installed by the graphical part of
+// the program.
 using ExportFunction = std::function<std::string(const EvaluationJob&)>;
 
 // Runs --info and --evaluate. `exporter` may be empty when images and pages are not available.

@@ -1,22 +1,63 @@
 #include "app/Gui.h"
 
-#include <QApplication>
 #include <QDir>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QTimer>
+
+#include <memory>
+#include <new>
 
 #include "app/Language.h"
 #include "app/MainDialog.h"
 #include "graphui/AppIcon.h"
 #include "graphui/GraphExport.h"
+#include "graphui/OutOfMemory.h"
 #include "res/Resources.h"
+
+namespace {
+
+// Qt's raster painting hands large fills to the global thread pool and waits for them. A pool
+// thread that cannot be started (no memory left for its stack) goes unnoticed and that wait
+// never ends, so the pool's threads are started now, while memory is plentiful, and kept.
+void KeepPaintThreads() {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setExpiryTimeout(-1);
+    const int n = pool->maxThreadCount();
+    // Every task waits until all have started, so each needs a thread of its own.
+    auto started = std::make_shared<QSemaphore>(), release = std::make_shared<QSemaphore>(),
+         done = std::make_shared<QSemaphore>();
+    for (int i = 0; i < n; ++i) {
+        pool->start([started, release, done] {
+            started->release();
+            release->acquire();
+            done->release();
+        });
+    }
+    started->tryAcquire(n, 10000);
+    release->release(n);
+    done->tryAcquire(n, 10000);
+}
+
+}  // namespace
+
+bool KwsApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return false;
+    }
+}
 
 void SetUpApplication(QApplication& app) {
     app.setOrganizationName("kwsekunde");
     app.setApplicationName("kwsekunde");
-    app.setApplicationDisplayName("KW_bew_sekunde");
+    // No application display name: the platform would append it to every window caption.
     app.setDesktopFileName("io.github.kwsekunde.KwSekunde");
     app.setWindowIcon(AppIcon());
     InstallGraphCommands();
+    KeepPaintThreads();
 }
 
 int RunGui(QApplication& app, const QString& file, std::optional<int> language) {

@@ -1,13 +1,21 @@
-// The program with its windows: start-up with the stored language, the main dialog.
+// The program with its windows: the application object, start-up with the stored language, the
+// main dialog.
 #pragma once
 
+#include <QApplication>
 #include <QString>
 
 #include <optional>
 
-class QApplication;
+// The application object: an allocation that fails inside an event handler ends that handler
+// (and the long work that pumped it, see OutOfMemory.h) instead of the program.
+class KwsApplication : public QApplication {
+public:
+    KwsApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
-// Names, icon and desktop identity of the application object.
+// Names, icon and desktop identity of the application object; keeps the painting threads.
 void SetUpApplication(QApplication& app);
 
 // Runs the main dialog (opening `file` right after start when given); the program's exit code.

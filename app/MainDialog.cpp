@@ -16,11 +16,14 @@
 #include <QSettings>
 #include <QTimeEdit>
 
+#include <new>
+
 #include "app/Language.h"
 #include "app/LanguageDialogs.h"
 #include "graph/Prompts.h"
 #include "graphui/AppIcon.h"
 #include "graphui/DialogUnits.h"
+#include "graphui/OutOfMemory.h"
 #include "graphui/ResultDialog.h"
 #include "recording/Evaluation.h"
 #include "recording/LocalTime.h"
@@ -245,7 +248,14 @@ void CKWSekundeDlg::OpenRecording() {
 
 bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
     OnReset();
-    const kws::rec::OpenResult r = recording_.Open(path.toStdString());
+    kws::rec::OpenResult r;
+    try {
+        r = recording_.Open(path.toStdString());
+    } catch (const std::bad_alloc&) {
+        recording_.Close();
+        ShowOutOfMemoryMessage(this);
+        return false;
+    }
     const std::string name = QFileInfo(path).fileName().toStdString();
     switch (r.error) {
         case kws::rec::OpenError::kNone: break;
@@ -256,7 +266,7 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
             // Message 108 carries the application's name as its caption.
             Prompts::Get().Message(
                 this, QString::fromStdString(kws::res::Format(108, name.c_str(), r.category)),
-                QApplication::applicationDisplayName());
+                AppTitle());
             return false;
     }
     layoutFlag_ = recording_.Facts().layoutFlag;
@@ -268,11 +278,15 @@ bool CKWSekundeDlg::Evaluate(int64_t start, int64_t end) {
     const kws::rec::RecordingFacts& f = recording_.Facts();
     const auto status =
         kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, *samples_);
+    if (status.outOfMemory) {
+        ShowOutOfMemoryMessage(this);
+        return false;
+    }
     if (!status.ok) {
         Prompts::Get().Message(
             this,
             QString::fromStdString(kws::res::Format(108, f.fileName.c_str(), kws::rec::kErrHardIO)),
-            QApplication::applicationDisplayName());
+            AppTitle());
         return false;
     }
     return true;
@@ -286,41 +300,58 @@ void CKWSekundeDlg::OnEvaluate() {
     // One evaluation at a time, however often the button is pressed.
     if (evaluating_ || !recording_.IsOpen()) return;
     evaluating_ = true;
+    try {
+        RunEvaluation();
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory, the dialog stays as it was, less the samples.
+        kws::rec::SampleArray().swap(*samples_);
+        setEnabled(true);
+        showNormal();
+        ShowOutOfMemoryMessage(this);
+    }
+    evaluating_ = false;
+}
+
+void CKWSekundeDlg::RunEvaluation() {
     const int64_t chosenStart = PickerTime(chosenStartDate_, chosenStartTime_);
     const int64_t chosenEnd = PickerTime(chosenEndDate_, chosenEndTime_);
     const int64_t recordingStart = PickerTime(recordingStartDate_, recordingStartTime_);
     const int64_t recordingEnd = PickerTime(recordingEndDate_, recordingEndTime_);
     switch (kws::rec::CheckWindow(chosenStart, chosenEnd, recordingStart, recordingEnd)) {
-        case kws::rec::WindowCheck::kEndBeforeStart:
-            Message(Text(106), Prompts::kNoIcon);
-            evaluating_ = false;
-            return;
+        case kws::rec::WindowCheck::kEndBeforeStart: Message(Text(106), Prompts::kNoIcon); return;
         case kws::rec::WindowCheck::kOutsideRecording:
             Message(Text(105), Prompts::kExclamation);
-            evaluating_ = false;
             return;
         case kws::rec::WindowCheck::kOk: break;
     }
     samples_ = std::make_shared<kws::rec::SampleArray>();
     const bool ok = layoutFlag_ == 1 ? EvaluateThreeCurves(chosenStart, chosenEnd)
                                      : EvaluateSixCurves(chosenStart, chosenEnd);
-    if (ok) {
-        showMinimized();
-        int result = -1;
-        {
-            CNewGraph dialog(layoutFlag_, nullptr);
-            dialog.SetData(samples_);
-            emit resultDialogOpening(&dialog);
-            result = dialog.DoModal();
-        }
-        showNormal();
-        activateWindow();
-        if (result == -1) {
-            Prompts::Get().Message(this, QStringLiteral("Dialog box could not be created!"),
-                                   QApplication::applicationDisplayName());
-        }
+    if (!ok) return;
+    showMinimized();
+    int result = -1;
+    bool outOfMemory = false;
+    {
+        CNewGraph dialog(layoutFlag_, nullptr);
+        dialog.SetData(samples_);
+        emit resultDialogOpening(&dialog);
+        // The progress window of the build lets events run: this dialog takes no input (Reset,
+        // Datei..., another evaluation) until the curves are built.
+        setEnabled(false);
+        dialog.Build();
+        setEnabled(true);
+        outOfMemory = dialog.OutOfMemory();
+        if (!outOfMemory) result = dialog.DoModal();
     }
-    evaluating_ = false;
+    if (outOfMemory) kws::rec::SampleArray().swap(*samples_);
+    showNormal();
+    activateWindow();
+    if (outOfMemory) {
+        ShowOutOfMemoryMessage(this);
+    } else if (result == -1) {
+        Prompts::Get().Message(this, QStringLiteral("Dialog box could not be created!"),
+                               AppTitle());
+    }
 }
 
 void CKWSekundeDlg::ApplyLanguage(int code) {

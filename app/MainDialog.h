@@ -66,6 +66,8 @@ private:
     int64_t PickerTime(QDateEdit* date, QTimeEdit* time) const;
     void SetPicker(QDateEdit* date, QTimeEdit* time, int64_t t);
     bool Evaluate(int64_t start, int64_t end);
+    // "Auswertung" after its guard against running twice; throws std::bad_alloc.
+    void RunEvaluation();
     void Message(const QString& text, int icon);
 
     QString workingFolder_;

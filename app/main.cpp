@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         default: break;
     }
     if (options.mode == Mode::kGui) {
-        QApplication app(argc, argv);
+        KwsApplication app(argc, argv);
         SetUpApplication(app);
         return RunGui(app, QString::fromStdString(options.file), options.language);
     }
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     if (options.mode == Mode::kEvaluate && (options.imageOut || options.pdfOut)) {
         // Pictures and pages are drawn by the graph's widgets, offscreen: no screen needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
+        KwsApplication app(argc, argv);
         SetUpApplication(app);
         return RunHeadless(options, &ExportEvaluation);
     }

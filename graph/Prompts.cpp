@@ -30,14 +30,35 @@ QString Prompts::OpenFile(QWidget* parent, const QString& caption, const QString
 }
 
 QString Prompts::SaveFile(QWidget* parent, const QString& caption, const QString& suggested,
-                          const QString& filter, const QString& defaultSuffix) {
+                          const QString& filter, const QString& defaultSuffix,
+                          QString* selectedFilter) {
     QFileDialog dialog(parent, caption, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
+    // A name typed without extension takes the one of the chosen file type, not always the
+    // first type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const QString suffix = FilterSuffix(f);
+        if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
+    });
     dialog.selectFile(suggested);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    if (selectedFilter != nullptr) *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().value(0);
+}
+
+QString Prompts::FilterSuffix(const QString& filter) {
+    const int star = filter.indexOf(QStringLiteral("*."));
+    if (star < 0) return QString();
+    QString suffix;
+    for (int i = star + 2; i < filter.size(); ++i) {
+        const QChar c = filter[i];
+        if (!c.isLetterOrNumber()) break;
+        suffix += c;
+    }
+    return suffix;
 }
 
 std::optional<QColor> Prompts::ChooseColor(QWidget* parent, const QColor& initial) {

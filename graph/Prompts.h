@@ -23,9 +23,12 @@ public:
     // A file to open; empty when cancelled.
     virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& directory,
                              const QString& filter);
-    // A file to save to; empty when cancelled. `suggested` is a path or a bare name.
+    // A file to save to; empty when cancelled. `suggested` is a path or a bare name. A name
+    // without extension gets the one of the file type chosen last (at first `defaultSuffix`);
+    // that file type goes to `selectedFilter` when given.
     virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& suggested,
-                             const QString& filter, const QString& defaultSuffix);
+                             const QString& filter, const QString& defaultSuffix,
+                             QString* selectedFilter = nullptr);
     virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial);
     // Runs one of the program's dialogs modally and returns its result.
     virtual int Exec(QDialog& dialog);
@@ -33,4 +36,7 @@ public:
     // The prompts in use; Set(nullptr) goes back to the real dialogs.
     static Prompts& Get();
     static void Set(Prompts* prompts);
+
+    // The extension a filter such as "JPG Files (*.jpg)" stands for ("jpg"); empty for none.
+    static QString FilterSuffix(const QString& filter);
 };

@@ -14,3 +14,5 @@ QIcon AppIcon() {
     }
     return icon;
 }
+
+QString AppTitle() { return QStringLiteral("KW_bew_sekunde"); }

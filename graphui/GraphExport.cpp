@@ -2,17 +2,24 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QTemporaryDir>
+
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <optional>
 
 #include "graph/GraphContainer.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
+#include "graphui/AppIcon.h"
 #include "graphui/GraphFrame.h"
+#include "graphui/OutOfMemory.h"
 #include "graphui/ResultDialog.h"
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
@@ -20,6 +27,19 @@
 #include "res/Resources.h"
 
 namespace {
+
+constexpr const char* kSaveFilter = "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)";
+
+QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
+QString Text(int id, const QString& argument) {
+    return QString::fromStdString(kws::res::Format(id, argument.toUtf8().constData()));
+}
+QString Text(int id, const QString& first, const QString& second) {
+    return QString::fromStdString(
+        kws::res::Format(id, first.toUtf8().constData(), second.toUtf8().constData()));
+}
+
+QString Caption() { return QString::fromStdString(kws::res::Text(138)); }
 
 FCImagePropertyList DefaultQuality() {
     FCImagePropertyList p;
@@ -34,14 +54,59 @@ void PrepareForCapture(CNewGraph& dialog) {
     if (CGraphWnd* graph = dialog.Graph()) graph->Redraw(0);
 }
 
+QString SaveReasonText(const ImageSaveStatus& status, const QString& path) {
+    switch (status.error) {
+        case ImageSaveError::kMissingFolder:
+            return FileProblemText(FileWriteError::kMissingFolder, status.errnoValue, path);
+        case ImageSaveError::kReadOnlyFolder:
+            return FileProblemText(FileWriteError::kReadOnlyFolder, status.errnoValue, path);
+        case ImageSaveError::kTargetIsFolder:
+            return FileProblemText(FileWriteError::kTargetIsFolder, status.errnoValue, path);
+        case ImageSaveError::kWriteFailed:
+            return FileProblemText(FileWriteError::kWriteFailed, status.errnoValue, path);
+        case ImageSaveError::kUnknownType: return Text(155, QFileInfo(path).fileName());
+        case ImageSaveError::kMetadataFailed: return Text(157);
+        case ImageSaveError::kOutOfMemory: return OutOfMemoryText();
+        default: return Text(156);
+    }
+}
+
+// Resizes the capture to 1280 x 1024 and saves it; an encoder out of memory throws.
+bool SaveCapture(FCObjImage& image, const QString& path, QString* failure) {
+    image.ResizeNearest(1280, 1024);
+    if (image.SaveFile(path.toStdString(), DefaultQuality())) return true;
+    const ImageSaveStatus status = LastImageSaveStatus();
+    if (status.error == ImageSaveError::kOutOfMemory) throw std::bad_alloc();
+    if (failure != nullptr) *failure = Text(151, path, SaveReasonText(status, path));
+    return false;
+}
+
+// A name given without extension takes the one of the chosen file type; a typed one stays.
+QString WithChosenSuffix(const QString& path, const QString& chosenFilter) {
+    if (!QFileInfo(path).suffix().isEmpty()) return path;
+    const QString suffix = Prompts::FilterSuffix(chosenFilter);
+    return path + "." + (suffix.isEmpty() ? QStringLiteral("png") : suffix);
+}
+
 }  // namespace
+
+QString FileProblemText(FileWriteError error, int errnoValue, const QString& path) {
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    switch (error) {
+        case FileWriteError::kMissingFolder: return Text(152, folder);
+        case FileWriteError::kReadOnlyFolder: return Text(153, folder);
+        case FileWriteError::kTargetIsFolder: return Text(154, QDir::toNativeSeparators(path));
+        default: return qt_error_string(errnoValue);
+    }
+}
 
 bool CaptureWidget(QWidget* widget, const QRect& rect, FCObjImage& image) {
     if (widget == nullptr || rect.isEmpty()) return false;
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen != nullptr && screen->depth() <= 8) return false;
     const QImage pixels = widget->grab(rect).toImage().convertToFormat(QImage::Format_BGR888);
-    if (pixels.isNull()) return false;
+    // A rectangle with pixels gives a null picture only when its memory could not be had.
+    if (pixels.isNull()) throw std::bad_alloc();
     if (!image.CreateBlank(pixels.width(), pixels.height(), 24)) return false;
     for (int y = 0; y < pixels.height(); ++y) {
         std::memcpy(image.GetBits(y), pixels.constScanLine(y),
@@ -50,34 +115,57 @@ bool CaptureWidget(QWidget* widget, const QRect& rect, FCObjImage& image) {
     return true;
 }
 
-bool SaveGraphImage(CNewGraph& dialog, const QString& path) {
+bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
     CGraphWnd* graph = dialog.Graph();
-    if (graph == nullptr) return false;
-    PrepareForCapture(dialog);
     FCObjImage image;
-    if (!CaptureWidget(graph, graph->rect(), image)) return false;
-    image.ResizeNearest(1280, 1024);
-    return image.SaveFile(path.toStdString(), DefaultQuality());
+    if (graph != nullptr) {
+        PrepareForCapture(dialog);
+        if (CaptureWidget(graph, graph->rect(), image)) return SaveCapture(image, path, failure);
+    }
+    if (failure != nullptr) *failure = Text(151, path, Text(156));
+    return false;
 }
 
 void OnSaveCommand(CNewGraph& dialog) {
     CGraphWnd* graph = dialog.Graph();
     if (graph == nullptr) return;
-    PrepareForCapture(dialog);
-    FCObjImage image;
-    const bool captured = CaptureWidget(graph, graph->rect(), image);
-    const QString path =
-        Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
-                                "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)", "png");
-    if (path.isEmpty() || !captured) return;
-    image.ResizeNearest(1280, 1024);
-    image.SaveFile(path.toStdString(), DefaultQuality());
+    try {
+        PrepareForCapture(dialog);
+        FCObjImage image;
+        const bool captured = CaptureWidget(graph, graph->rect(), image);
+        QString chosenFilter;
+        QString path = Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
+                                               kSaveFilter, "png", &chosenFilter);
+        if (path.isEmpty()) return;
+        path = WithChosenSuffix(path, chosenFilter);
+        QString failure;
+        if (!captured) {
+            failure = Text(151, path, Text(156));
+        } else {
+            SaveCapture(image, path, &failure);
+        }
+        if (!failure.isEmpty())
+            Prompts::Get().Message(&dialog, failure, Caption(), Prompts::kExclamation);
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryMessage(&dialog);
+    }
 }
 
-bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer) {
+PageBox PrintedLegendBox(double row, double pageWidth) {
+    constexpr double kLeft = 8.8, kWidth = 3.35, kHeight = 1.45;
+    const double scale = std::clamp((pageWidth - kLeft) / kWidth, 0.0, 1.0);
+    const double top = row + 3.15;
+    return {top, kLeft, top + kHeight * scale, kLeft + kWidth * scale};
+}
+
+bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
+    auto fail = [failure](const QString& reason) {
+        if (failure != nullptr) *failure = Text(158, reason);
+        return false;
+    };
     CGraphWnd* graph = dialog.Graph();
     CGraphFrame* frame = dialog.Frame();
-    if (graph == nullptr || frame == nullptr) return false;
+    if (graph == nullptr || frame == nullptr) return fail(Text(156));
     PrepareForCapture(dialog);
     CGraphContainer* container = graph->Container();
     QWidget* legendClient = frame->LegendBar()->widget();
@@ -91,7 +179,7 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer) {
 
     // The two bitmap files go to a folder of this print alone, never over a user's files.
     QTemporaryDir folder;
-    if (!folder.isValid()) return false;
+    if (!folder.isValid()) return fail(folder.errorString());
     const QString graphFile = folder.filePath("skgraph.bmp"),
                   legendFile = folder.filePath("skleyend.bmp");
     InstallImageFactory(new FCImageHandleFactory_QtImage());
@@ -102,12 +190,21 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer) {
         legendImage.SaveFile(legendFile.toStdString(), DefaultQuality());
     }
 
+    // A page printed into a file goes to a temporary file beside it first.
+    const QString outputName = printer.outputFileName();
+    std::optional<AtomicFile> output;
+    if (!outputName.isEmpty()) {
+        output.emplace(outputName.toStdString());
+        if (!output->Open())
+            return fail(FileProblemText(output->Error(), output->ErrnoValue(), outputName));
+        printer.setOutputFileName(QString::fromStdString(output->TemporaryPath()));
+    }
     printer.setPageOrientation(QPageLayout::Landscape);
-    printer.setDocName(QApplication::applicationDisplayName());
+    printer.setDocName(AppTitle());
     QPainter painter;
-    if (!painter.begin(&printer)) return false;
-    bool ok = true;
-    {
+    const bool begun = painter.begin(&printer);
+    bool ok = begun;
+    if (begun) {
         CPage page(QRect(0, 0, printer.width(), printer.height()), &painter, 1);
         page.SetFont("MS Sans Serif");
         double row = page.Print(0.0, 0.0, 0u, 16, "%s", " ");
@@ -117,20 +214,32 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer) {
         row = page.Print(row, 0.0, 0u, 16, "%s", " ");
         const double r = page.Print(row, 0.0, 0u, 16, "%s", " ");
         page.PrintBitmapFile(r, 0.4, r + 7.0, 8.5, graphFile.toUtf8().constData());
-        page.PrintBitmapFile(r + 3.15, 8.8, r + 4.6, 12.15, legendFile.toUtf8().constData());
-        page.Print(r + 4.65, 7.85, 0x81u, 12, "%s", kws::res::Text(134).c_str());
+        const PageBox box = PrintedLegendBox(r, page.PageWidthInches());
+        page.PrintBitmapFile(box.top, box.left, box.bottom, box.right,
+                             legendFile.toUtf8().constData());
+        page.Print(box.bottom + 0.05, 7.85, 0x81u, 12, "%s", kws::res::Text(134).c_str());
+        ok = painter.end();
+        if (!ok) printer.abort();
     }
-    ok = painter.end();
-    if (!ok) printer.abort();
-    return ok;
+    if (output) printer.setOutputFileName(outputName);
+    if (!ok) return fail(Text(159));
+    if (output && !output->Commit())
+        return fail(FileProblemText(output->Error(), output->ErrnoValue(), outputName));
+    return true;
 }
 
 void OnPrintCommand(CNewGraph& dialog) {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPrintDialog setup(&printer, &dialog);
-    if (Prompts::Get().Exec(setup) != QDialog::Accepted) return;
-    PrintGraphPage(dialog, printer);
+    try {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        QPrintDialog setup(&printer, &dialog);
+        if (Prompts::Get().Exec(setup) != QDialog::Accepted) return;
+        QString failure;
+        if (!PrintGraphPage(dialog, printer, &failure))
+            Prompts::Get().Message(&dialog, failure, Caption(), Prompts::kExclamation);
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryMessage(&dialog);
+    }
 }
 
 void InstallGraphCommands() {

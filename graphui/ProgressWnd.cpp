@@ -29,7 +29,8 @@ CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
     text_->setObjectName("11");
     text_->setTextFormat(Qt::PlainText);
     text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    text_->setWordWrap(false);
+    // Long lines wrap at the text width; the window grows for more than four lines.
+    text_->setWordWrap(true);
     text_->setFont(font);
     bar_ = new QProgressBar(this);
     bar_->setObjectName("12");
@@ -53,10 +54,14 @@ CProgressWnd::~CProgressWnd() {
 }
 
 void CProgressWnd::Layout() {
-    // Four lines of "M" high and 390 wide for the text; the button right-aligned under it.
+    // Four lines of "M" high (more when the wrapped message needs them) and 390 wide for the
+    // text; the button right-aligned under it.
     const QFontMetrics text(text_->font());
     const int edgeX = style()->pixelMetric(QStyle::PM_DefaultFrameWidth), edgeY = edgeX;
-    const int textWidth = 390, textHeight = text.height() * textLines_;
+    const int textWidth = 390;
+    const int wrapped =
+        text.boundingRect(QRect(0, 0, textWidth, 100000), Qt::TextWordWrap, text_->text()).height();
+    const int textHeight = std::max(text.height() * textLines_, wrapped);
     text_->setGeometry(10, 10, textWidth, textHeight);
     const QFontMetrics button(cancel_->font());
     const int bw = button.horizontalAdvance(cancelLabel_ + "  ") + 4 * edgeX;
@@ -130,6 +135,7 @@ void CProgressWnd::SetMessageText(const char* format, ...) {
     va_end(args);
     if (text.size() > 511) text.resize(511);
     text_->setText(QString::fromUtf8(text.c_str()));
+    Layout();
 }
 
 QString CProgressWnd::MessageText() const { return text_->text(); }
@@ -148,12 +154,22 @@ void CProgressWnd::PumpPendingMessages(bool cancelOnEscape) {
 }
 
 bool CProgressWnd::eventFilter(QObject* watched, QEvent* event) {
+    // Escape cancels only when it is meant for the work: pressed in this window or in the window
+    // the work is for, never in another window (a message box, the main dialog).
     if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && exists_ && !cancelled_) {
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && exists_ && !cancelled_ &&
+        IsWorkWindow(watched)) {
         Cancel();
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool CProgressWnd::IsWorkWindow(QObject* object) const {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr) return false;
+    const QWidget* window = widget->window();
+    return window == this || (parentWidget() != nullptr && window == parentWidget()->window());
 }
 
 void CProgressWnd::keyPressEvent(QKeyEvent* event) {

@@ -26,7 +26,8 @@ public:
     int SetBarPosition(int position);
     int Advance() { return SetBarPosition(previousPosition_ + step_); }
     void SetMessageText(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Lets waiting events run (on a time budget); with `cancelOnEscape`, Escape cancels.
+    // Lets waiting events run (on a time budget); with `cancelOnEscape`, Escape pressed in this
+    // window or in the parent's window cancels.
     void PumpPendingMessages(bool cancelOnEscape = true);
     bool Cancelled() const { return cancelled_; }
     void ShowProgress();
@@ -51,6 +52,7 @@ protected:
 
 private:
     void Layout();
+    bool IsWorkWindow(QObject* object) const;
     void RestorePosition();
     void SavePosition();
 

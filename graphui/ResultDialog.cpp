@@ -6,12 +6,15 @@
 #include <QResizeEvent>
 #include <QShortcut>
 
+#include <new>
+
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
 #include "graphui/AppIcon.h"
 #include "graphui/DialogUnits.h"
 #include "graphui/GraphFrame.h"
+#include "graphui/OutOfMemory.h"
 #include "graphui/ProgressWnd.h"
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
@@ -84,7 +87,18 @@ bool CNewGraph::OnInitDialog() {
     if (!graph_->Create("", graphRect, this, 7, 1)) return false;
     // The save and print commands go through the image library's current codec factory.
     InstallImageFactory(new FCImageHandleFactory_QtImage());
-    return FillGraph();
+    try {
+        AllocationWatch watch;
+        TakeAllocationFailure();  // a note left before the build is not the build's
+        return FillGraph();
+    } catch (const std::bad_alloc&) {
+        // The points built so far go at once, so that the message and the main dialog have
+        // memory again.
+        outOfMemory_ = true;
+        delete graph_;
+        graph_ = nullptr;
+        return false;
+    }
 }
 
 bool CNewGraph::FillGraph() {
@@ -109,6 +123,9 @@ bool CNewGraph::FillGraph() {
         graph_->ReservePoints(seriesSlots.back(), samples.size());
     }
     auto cancelled = [&] {
+        // An event handler that ran out of memory while the progress window pumped, or a
+        // notification that did, ends the build as an allocation here would.
+        if (TakeAllocationFailure()) throw std::bad_alloc();
         if (!progress.Cancelled()) return false;
         Prompts::Get().Message(this, QString::fromStdString(kws::res::Text(125)), caption);
         progress.DestroyWindow();
@@ -159,12 +176,16 @@ bool CNewGraph::FillGraph() {
         frame->DockLegend();
         frame->ShowLegendNow();
     }
+    if (TakeAllocationFailure()) throw std::bad_alloc();
     progress.DestroyWindow();
     return true;
 }
 
 bool CNewGraph::Build() {
-    if (!built_) built_ = OnInitDialog();
+    if (!buildTried_) {
+        buildTried_ = true;
+        built_ = OnInitDialog();
+    }
     return built_;
 }
 

@@ -29,9 +29,12 @@ public:
     void SetData(std::shared_ptr<const kws::rec::SampleArray> samples);
     // Builds the graph and runs the dialog; 0 when it closes (also after a cancelled build).
     int DoModal();
-    // Builds the graph without running the dialog (the headless image and page export); false
-    // when the build was cancelled.
+    // Builds the graph without running the dialog (the headless image and page export, and the
+    // main dialog, which takes no input meanwhile); false when the build was cancelled or ran out
+    // of memory. The graph is built once: later calls return the first result.
     bool Build();
+    // Whether the build ran out of memory; the graph is then released.
+    bool OutOfMemory() const { return outOfMemory_; }
 
     CGraphWnd* Graph() const { return graph_; }
     CGraphFrame* Frame() const;
@@ -67,5 +70,7 @@ private:
     QPushButton* save_;
     QPushButton* print_;
     QString title_;
+    bool buildTried_ = false;
     bool built_ = false;
+    bool outOfMemory_ = false;
 };

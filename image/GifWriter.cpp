@@ -4,6 +4,8 @@
 
 #include <gif_lib.h>
 
+#include "image/ImageHandle.h"
+
 #include <unordered_map>
 #include <vector>
 
@@ -42,9 +44,16 @@ QImage ToIndexed(const QImage& source) {
     return out;
 }
 
+// giflib hands its output to this function; the bytes collect in memory.
+int AppendBytes(GifFileType* gif, const GifByteType* data, int length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + length);
+    return length;
+}
+
 }  // namespace
 
-bool WriteGif(const std::string& path, const QImage& image) {
+bool EncodeGif(const QImage& image, std::vector<uint8_t>& out) {
     if (image.isNull() || image.width() > 65535 || image.height() > 65535) return false;
     const QImage indexed = ToIndexed(image);
     QList<QRgb> table = indexed.colorTable();
@@ -61,8 +70,9 @@ bool WriteGif(const std::string& path, const QImage& image) {
     }
     ColorMapObject* map = GifMakeMapObject(size, colors.data());
     if (map == nullptr) return false;
+    out.clear();
     int error = 0;
-    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    GifFileType* gif = EGifOpen(&out, AppendBytes, &error);
     if (gif == nullptr) {
         GifFreeMapObject(map);
         return false;
@@ -79,4 +89,13 @@ bool WriteGif(const std::string& path, const QImage& image) {
     }
     GifFreeMapObject(map);
     return EGifCloseFile(gif, &error) == GIF_OK && ok;
+}
+
+bool WriteGif(const std::string& path, const QImage& image) {
+    std::vector<uint8_t> bytes;
+    if (!EncodeGif(image, bytes)) {
+        SetImageSaveStatus(ImageSaveError::kEncodeFailed);
+        return false;
+    }
+    return WriteWholeFile(path, bytes);
 }

@@ -4,7 +4,37 @@
 #include <cctype>
 #include <cstdio>
 
+#include "image/AtomicFile.h"
 #include "image/ImageHandleQt.h"
+
+namespace {
+thread_local ImageSaveStatus t_saveStatus;
+}
+
+ImageSaveStatus LastImageSaveStatus() { return t_saveStatus; }
+
+void SetImageSaveStatus(ImageSaveError error, int errnoValue) {
+    t_saveStatus.error = error;
+    t_saveStatus.errnoValue = errnoValue;
+}
+
+void SetImageSaveStatus(FileWriteError error, int errnoValue) {
+    switch (error) {
+        case FileWriteError::kNone: SetImageSaveStatus(ImageSaveError::kNone); break;
+        case FileWriteError::kMissingFolder:
+            SetImageSaveStatus(ImageSaveError::kMissingFolder, errnoValue);
+            break;
+        case FileWriteError::kReadOnlyFolder:
+            SetImageSaveStatus(ImageSaveError::kReadOnlyFolder, errnoValue);
+            break;
+        case FileWriteError::kTargetIsFolder:
+            SetImageSaveStatus(ImageSaveError::kTargetIsFolder, errnoValue);
+            break;
+        case FileWriteError::kWriteFailed:
+            SetImageSaveStatus(ImageSaveError::kWriteFailed, errnoValue);
+            break;
+    }
+}
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -26,16 +56,24 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && written;
+    FileWriteError error = FileWriteError::kNone;
+    int errnoValue = 0;
+    const bool ok = WriteFileAtomically(path, data.data(), data.size(), error, errnoValue);
+    SetImageSaveStatus(error, errnoValue);
+    return ok;
 }
 
 bool FCImageHandleBase::SaveFirstImage(const std::string& path, const ConstImageList& images,
                                        Encoder encode) {
     std::vector<uint8_t> bytes;
-    if (images.empty() || images[0] == nullptr || !encode(*images[0], bytes)) return false;
+    if (images.empty() || images[0] == nullptr || !images[0]->HasPixels()) {
+        SetImageSaveStatus(ImageSaveError::kNoPicture);
+        return false;
+    }
+    if (!encode(*images[0], bytes)) {
+        SetImageSaveStatus(ImageSaveError::kEncodeFailed);
+        return false;
+    }
     return WriteWholeFile(path, bytes);
 }
 

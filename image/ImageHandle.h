@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/AtomicFile.h"
 #include "image/ImagePropertyList.h"
 #include "image/ObjImage.h"
 
@@ -74,5 +75,29 @@ void InstallImageFactory(FCImageHandleFactory* factory, bool owned = true);
 
 // Reads a file into memory; false when it is missing, empty, unreadable or too large.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
-// Writes bytes to a file; false when it cannot be created or written completely.
+// Writes bytes to a file through a temporary file beside it, so that a failure never leaves a
+// part of a file or costs the previous one; false (with the reason in the save status) when it
+// cannot be created or written completely.
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
+
+// Why the last save of this thread failed: saves report false, and this tells the reason.
+enum class ImageSaveError {
+    kNone,
+    kNoPicture,       // the image has no pixels
+    kUnknownType,     // the extension names no format that can be written
+    kMissingFolder,   // the target's folder does not exist
+    kReadOnlyFolder,  // no file may be created in the target's folder
+    kTargetIsFolder,  // the target is a folder
+    kWriteFailed,     // the system refused a write; errnoValue says why
+    kEncodeFailed,    // the codec could not encode the picture
+    kOutOfMemory,     // memory for the encoded picture could not be had
+    kMetadataFailed,  // the EXIF items could not be written (the previous file is kept)
+};
+struct ImageSaveStatus {
+    ImageSaveError error = ImageSaveError::kNone;
+    int errnoValue = 0;
+};
+ImageSaveStatus LastImageSaveStatus();
+void SetImageSaveStatus(ImageSaveError error, int errnoValue = 0);
+// The status of a failed (or, with kNone, successful) write through an AtomicFile.
+void SetImageSaveStatus(FileWriteError error, int errnoValue);

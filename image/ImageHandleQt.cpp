@@ -53,12 +53,12 @@ const char* MimeType(IMAGE_TYPE type) {
 
 // An icon file holding one PNG-compressed picture: the only icon form for pictures larger than
 // 256 pixels (the directory entry then says 0, the picture carries its true size).
-bool WriteIco(const std::string& path, const QImage& image) {
+bool EncodeIco(const QImage& image, std::vector<uint8_t>& out) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!image.convertToFormat(QImage::Format_ARGB32).save(&buffer, "PNG")) return false;
-    std::vector<uint8_t> out(6 + 16);
+    out.assign(6 + 16, 0);
     auto put16 = [&](size_t at, int v) {
         out[at] = static_cast<uint8_t>(v);
         out[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -77,7 +77,23 @@ bool WriteIco(const std::string& path, const QImage& image) {
     put32(14, static_cast<uint32_t>(png.size()));
     put32(18, 22);
     out.insert(out.end(), png.begin(), png.end());
-    return WriteWholeFile(path, out);
+    return true;
+}
+
+// The file bytes of `image` in the format of `type`.
+bool Encode(const QImage& image, IMAGE_TYPE type, const char* mime,
+            const FCImagePropertyList& properties, std::vector<uint8_t>& out) {
+    if (type == IMG_GIF) return EncodeGif(image, out);
+    if (type == IMG_ICO) return EncodeIco(image, out);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QImageWriter::imageFormatsForMimeType(mime).value(0));
+    if (type == IMG_JPG)
+        writer.setQuality(FCImageHandle_QtImage::QualityFromProperties(properties));
+    if (!writer.write(image)) return false;
+    out.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
 }  // namespace
@@ -213,27 +229,44 @@ int FCImageHandle_QtImage::QualityFromProperties(const FCImagePropertyList& prop
 
 bool FCImageHandle_QtImage::SaveToFile(const std::string& path, const ConstImageList& images,
                                        const FCImagePropertyList& properties) {
-    if (images.empty() || images[0] == nullptr || !images[0]->HasPixels()) return false;
+    if (images.empty() || images[0] == nullptr || !images[0]->HasPixels()) {
+        SetImageSaveStatus(ImageSaveError::kNoPicture);
+        return false;
+    }
     const IMAGE_TYPE type = ImageTypeFromPath(path);
     const char* mime = MimeType(type);
-    if (mime == nullptr) return false;
+    const bool ownWriter = type == IMG_GIF || type == IMG_ICO;
+    if (mime == nullptr || (!ownWriter && !QImageWriter::supportedMimeTypes().contains(mime))) {
+        SetImageSaveStatus(ImageSaveError::kUnknownType);
+        return false;
+    }
     QImage image;
-    if (!ImageToQImage(*images[0], image)) return false;
-    bool ok = false;
-    if (type == IMG_GIF) {
-        ok = WriteGif(path, image);
-    } else if (type == IMG_ICO) {
-        ok = WriteIco(path, image);
-    } else {
-        if (!QImageWriter::supportedMimeTypes().contains(mime)) return false;
-        QImageWriter writer(QString::fromStdString(path));
-        writer.setFormat(QImageWriter::imageFormatsForMimeType(mime).value(0));
-        if (type == IMG_JPG) writer.setQuality(QualityFromProperties(properties));
-        ok = writer.write(image);
+    if (!ImageToQImage(*images[0], image)) {
+        // A depth the image object allows always converts: a failure is a failed allocation.
+        SetImageSaveStatus(FCObjImage::IsValidDepth(images[0]->ColorBits())
+                               ? ImageSaveError::kOutOfMemory
+                               : ImageSaveError::kEncodeFailed);
+        return false;
     }
-    if (ok && (type == IMG_JPG || type == IMG_PNG || type == IMG_TIF)) {
-        ok = WriteExifProperties(path, properties);
+    // The picture is encoded in memory, written to a temporary file beside the target, given
+    // its EXIF items there, and only then renamed over the target.
+    std::vector<uint8_t> bytes;
+    if (!Encode(image, type, mime, properties, bytes)) {
+        SetImageSaveStatus(ImageSaveError::kEncodeFailed);
+        return false;
     }
+    AtomicFile file(path);
+    if (!file.Open() || !file.Write(bytes.data(), bytes.size())) {
+        SetImageSaveStatus(file.Error(), file.ErrnoValue());
+        return false;
+    }
+    if ((type == IMG_JPG || type == IMG_PNG || type == IMG_TIF) &&
+        !WriteExifProperties(file.TemporaryPath(), properties)) {
+        SetImageSaveStatus(ImageSaveError::kMetadataFailed);
+        return false;
+    }
+    const bool ok = file.Commit();
+    SetImageSaveStatus(file.Error(), file.ErrnoValue());
     return ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "image/ByteOrder.h"
 #include "image/ImageHandle.h"
@@ -198,13 +199,30 @@ void FCObjImage::ResizeNearest(int width, int height) {
 }
 
 bool FCObjImage::SaveFile(const std::string& path, const FCImagePropertyList& properties) const {
-    if (!HasPixels() || path.empty()) return false;
+    // The reason of a failure is left in the save status (LastImageSaveStatus).
+    SetImageSaveStatus(ImageSaveError::kNone);
+    if (!HasPixels()) {
+        SetImageSaveStatus(ImageSaveError::kNoPicture);
+        return false;
+    }
     FCImageHandleFactory* factory = GetCurrentImageFactory();
-    if (factory == nullptr) return false;
-    std::unique_ptr<FCImageHandleBase> codec(factory->NewCodec(factory->TypeFromPath(path)));
-    if (!codec) return false;
+    std::unique_ptr<FCImageHandleBase> codec(factory != nullptr && !path.empty()
+                                                 ? factory->NewCodec(factory->TypeFromPath(path))
+                                                 : nullptr);
+    if (!codec) {
+        SetImageSaveStatus(ImageSaveError::kUnknownType);
+        return false;
+    }
     std::vector<const FCObjImage*> list{this};
-    return codec->SaveToFile(path, list, properties);
+    try {
+        if (codec->SaveToFile(path, list, properties)) return true;
+    } catch (const std::bad_alloc&) {
+        SetImageSaveStatus(ImageSaveError::kOutOfMemory);
+        return false;
+    }
+    if (LastImageSaveStatus().error == ImageSaveError::kNone)
+        SetImageSaveStatus(ImageSaveError::kEncodeFailed);
+    return false;
 }
 
 void FCObjImage::Release() {

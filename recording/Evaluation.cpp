@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,11 @@ WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordin
 namespace {
 
 constexpr size_t kNoFiller = static_cast<size_t>(-1);
+// A thinned window looks at every 8th line, one sample per 8 seconds of recording.
+constexpr int64_t kThinnedStep = 8;
+
+EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                                int64_t end, SampleArray& samples, EvaluationOptions options);
 
 struct Params {
     int64_t start;
@@ -221,6 +227,21 @@ uint64_t DataStart(ByteSource& source, int headerLines, int& error) {
 
 EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
                           int64_t end, SampleArray& samples, EvaluationOptions options) {
+    try {
+        return EvaluateWindow(source, headerLines, layoutFlag, start, end, samples, options);
+    } catch (const std::bad_alloc&) {
+        SampleArray().swap(samples);
+        EvaluationStatus status;
+        status.ok = false;
+        status.outOfMemory = true;
+        return status;
+    }
+}
+
+namespace {
+
+EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                                int64_t end, SampleArray& samples, EvaluationOptions options) {
     samples.clear();
     EvaluationStatus status;
     Params p;
@@ -293,11 +314,15 @@ EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, i
     }
 
     // Pad the end with copies of the last sample up to 4 seconds before the end, when the window
-    // ended before the file did.
-    if (stopped && hasData && end - previous > 4) {
+    // ended before the file did: one a second, or in a thinned window one per 8 seconds, the
+    // spacing of its samples (a window of months over a gap would otherwise take gigabytes).
+    const int64_t padStep = p.sparse ? kThinnedStep : 1;
+    if (stopped && hasData && end - previous - padStep >= 4) {
+        const int64_t count = (end - 4 - previous) / padStep;
+        samples.reserve(samples.size() + static_cast<size_t>(count));
         SampleRecord last = samples.back();
-        while (end - previous > 4) {
-            ++previous;
+        for (int64_t i = 0; i < count; ++i) {
+            previous += padStep;
             last.time = previous;
             samples.push_back(last);
         }
@@ -305,5 +330,7 @@ EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, i
     status.stoppedAfterEnd = stopped;
     return status;
 }
+
+}  // namespace
 
 }  // namespace kws::rec

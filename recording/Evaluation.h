@@ -24,9 +24,10 @@ WindowCheck CheckWindow(int64_t chosenStart, int64_t chosenEnd, int64_t recordin
                         int64_t recordingEnd);
 
 struct EvaluationStatus {
-    bool ok = true;  // false: a read error ended the evaluation
+    bool ok = true;  // false: a read error (or the memory running out) ended the evaluation
     int errnoValue = 0;
     bool stoppedAfterEnd = false;  // a line after the window's end was seen
+    bool outOfMemory = false;      // the samples did not fit in memory (the array is left empty)
 };
 
 struct EvaluationOptions {
@@ -36,7 +37,8 @@ struct EvaluationOptions {
 
 // Empties `samples`, then appends one record per data line inside [start, end] (both inclusive)
 // of the recording's lines after its header, with gap fillers (all values 0.0) and the end
-// padding. `layoutFlag` picks the values: 1 three-curve, 0 six-curve.
+// padding. `layoutFlag` picks the values: 1 three-curve, 0 six-curve. An allocation that fails
+// ends the evaluation with `outOfMemory` and an empty, released array.
 EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
                           int64_t end, SampleArray& samples, EvaluationOptions options = {});
 

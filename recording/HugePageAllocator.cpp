@@ -1,15 +1,22 @@
 #include "recording/HugePageAllocator.h"
 
 #include <sys/mman.h>
+
+#include <atomic>
 #include <cstdint>
 
 namespace kws::rec {
 
 namespace {
 constexpr size_t kLargeBlock = 2u << 20;
-}
+std::atomic<AllocationFailureHook> g_failureHook{nullptr};
+}  // namespace
+
+void SetAllocationFailureHook(AllocationFailureHook hook) { g_failureHook = hook; }
 
 void* AllocateLarge(size_t bytes) {
+    if (const AllocationFailureHook hook = g_failureHook.load(); hook != nullptr && hook(bytes))
+        throw std::bad_alloc();
     if (bytes < kLargeBlock) return ::operator new(bytes);
     // Map 2 MiB more than needed and trim both ends, so the block starts on a huge-page boundary.
     const size_t mapped = bytes + kLargeBlock;

@@ -8,8 +8,14 @@
 
 namespace kws::rec {
 
+// Throws std::bad_alloc when the memory cannot be had.
 void* AllocateLarge(size_t bytes);
 void FreeLarge(void* p, size_t bytes);
+
+// Test hook: asked with the size before every allocation of AllocateLarge; returning true makes
+// that allocation fail as if the system had no memory left. Empty (the default): never asked.
+using AllocationFailureHook = bool (*)(size_t bytes);
+void SetAllocationFailureHook(AllocationFailureHook hook);
 
 template <typename T>
 struct HugePageAllocator {

@@ -19,7 +19,9 @@ FileSource::~FileSource() { Close(); }
 
 bool FileSource::Open(const std::string& path, int& error) {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK opening a pipe waits for a writer; devices, pipes and sockets are no
+    // recordings (a device such as /dev/zero never ends), so only regular files are kept.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = errno;
         return false;
@@ -30,11 +32,13 @@ bool FileSource::Open(const std::string& path, int& error) {
         ::close(fd);
         return false;
     }
-    if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
         ::close(fd);
         return false;
     }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif

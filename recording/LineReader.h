@@ -1,6 +1,7 @@
 // Reading a recording as lines, in large blocks, from a file or from memory.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -38,8 +39,12 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    // Opens `path` for reading; on failure returns false and sets `error` to the errno value
-    // (EISDIR for a folder).
+    // The error Open reports for a device, pipe or socket.
+    static constexpr int kNotRegularFile = ENODEV;
+
+    // Opens a regular file `path` for reading, at once whatever it is; on failure returns false
+    // and sets `error` to the errno value (EISDIR for a folder, kNotRegularFile for anything
+    // else that is not a regular file).
     bool Open(const std::string& path, int& error);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }

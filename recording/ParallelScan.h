@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -20,13 +21,37 @@ int ChooseParts(uint64_t bytes, int threads);
 std::vector<uint64_t> SplitAtLines(ByteSource& source, uint64_t begin, uint64_t end, int parts,
                                    int& error);
 
-// Runs work(i) for i in [0, parts), part 0 on the calling thread.
+// Runs work(i) for i in [0, parts), part 0 on the calling thread. A part whose thread cannot be
+// started (no memory for its stack) runs on the calling thread too. An exception of any part
+// reaches the caller once every thread has ended (never through a thread's own end, which
+// would stop the program).
 template <typename Work>
 void RunParts(int parts, Work&& work) {
+    std::vector<std::exception_ptr> errors(static_cast<size_t>(parts));
+    std::vector<int> here;
+    here.reserve(static_cast<size_t>(parts));
     std::vector<std::thread> workers;
-    for (int i = 1; i < parts; ++i) workers.emplace_back([&work, i] { work(i); });
-    work(0);
+    workers.reserve(static_cast<size_t>(parts));
+    auto guarded = [&work, &errors](int i) {
+        try {
+            work(i);
+        } catch (...) {
+            errors[static_cast<size_t>(i)] = std::current_exception();
+        }
+    };
+    here.push_back(0);
+    for (int i = 1; i < parts; ++i) {
+        try {
+            workers.emplace_back(guarded, i);
+        } catch (...) {
+            here.push_back(i);
+        }
+    }
+    for (int i : here) guarded(i);
     for (auto& w : workers) w.join();
+    for (const auto& e : errors) {
+        if (e) std::rethrow_exception(e);
+    }
 }
 
 }  // namespace kws::rec

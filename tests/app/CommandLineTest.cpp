@@ -1,13 +1,20 @@
 // The headless command line, run as a real process on generated recordings.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <dirent.h>
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "bench/RecordingGenerator.h"
@@ -27,13 +34,15 @@ struct Result {
     std::string err;
 };
 
-// Runs kwsekunde with the given arguments (already quoted for the shell).
-Result RunProgram(const std::string& arguments) {
+// Runs kwsekunde with the given arguments (already quoted for the shell); `prefix` goes before
+// the program in the shell command (limits, `timeout`).
+Result RunProgram(const std::string& arguments, const std::string& prefix = "") {
     const std::string program = std::string(KWS_BINARY_DIR) + "/bin/kwsekunde";
     char errPath[] = "/tmp/kws_err_XXXXXX";
     const int fd = mkstemp(errPath);
     close(fd);
-    const std::string command = "TZ=Europe/Berlin '" + program + "' " + arguments + " 2>" + errPath;
+    const std::string command =
+        prefix + "env TZ=Europe/Berlin LC_ALL=C '" + program + "' " + arguments + " 2>" + errPath;
     FILE* p = popen(command.c_str(), "r");
     std::string out;
     char buf[4096];
@@ -187,4 +196,145 @@ TEST(CommandLine, ExitCodesAndMessages) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("kwsekunde ", 0), 0u);
     EXPECT_EQ(RunProgram("--info '" + file.Dir() + "'").exitCode, 1);
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    return names;
+}
+
+std::string RandomBytes(size_t n) {
+    std::mt19937 random(5);
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+}  // namespace
+
+TEST(CommandLine, ASaveThatFailsPartWayKeepsTheOldPicture) {
+    // A file-size limit (as on a full disk; SIGXFSZ ignored, so the write fails with EFBIG) far
+    // below the picture: PNG through Qt's writer, BMP through the program's own codec.
+    for (const char* name : {"old.png", "old.bmp"}) {
+        TempFile old(RandomBytes(50000), name);
+        const Result r =
+            RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" +
+                           old.Path() + "'",
+                       "trap '' XFSZ; ulimit -f 20; ");
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_NE(r.err.find(std::string("Die Datei ") + old.Path() + " wurde nicht gespeichert."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find(std::strerror(EFBIG)), std::string::npos) << r.err;
+        EXPECT_EQ(ReadFile(old.Path()), RandomBytes(50000)) << name;
+        EXPECT_EQ(FilesIn(old.Dir()), std::vector<std::string>{name}) << "a temporary file is left";
+    }
+    // The samples go the same way.
+    TempFile old(RandomBytes(50000), "old.tsv");
+    const Result r =
+        RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --samples '" +
+                       old.Path() + "'",
+                   "trap '' XFSZ; ulimit -f 20; ");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(std::strerror(EFBIG)), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(old.Path()), RandomBytes(50000));
+    EXPECT_EQ(FilesIn(old.Dir()), std::vector<std::string>{"old.tsv"});
+}
+
+TEST(CommandLine, EachUnwritableTargetHasItsOwnReason) {
+    TempFile dir("", "placeholder");
+    const std::string sample = "--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt'";
+    struct Case {
+        std::string target, message;
+    } cases[] = {
+        {dir.Dir() + "/missing/graph.png", "Der Ordner " + dir.Dir() + "/missing existiert nicht."},
+        {"/sys/kws-graph.png",
+         "Im Ordner /sys dürfen keine Dateien angelegt werden (schreibgeschützt)."},
+        {dir.Dir() + "/folder.png", dir.Dir() + "/folder.png ist ein Ordner, keine Datei."},
+        {dir.Dir() + "/graph.xyz",
+         "Die Dateiendung von graph.xyz ist unbekannt. Bilder werden als png, jpg, bmp, tga, "
+         "gif, tif oder ico gespeichert."},
+    };
+    ASSERT_EQ(mkdir((dir.Dir() + "/folder.png").c_str(), 0700), 0);
+    for (const Case& c : cases) {
+        const Result r = RunProgram(sample + " --image '" + c.target + "'");
+        EXPECT_EQ(r.exitCode, 1) << c.target;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(FilesIn(dir.Dir()).size(), 2u);  // the placeholder and the folder, nothing else
+    rmdir((dir.Dir() + "/folder.png").c_str());
+}
+
+TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
+    // Twenty lines, a gap of 300 days, twenty lines; a window of 200 days into the gap is padded
+    // one record a second: 17 million samples, about 1 GB, more than the limit allows.
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    std::string text;
+    for (int block = 0; block < 2; ++block) {
+        for (int i = 0; i < 20; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%02d.%02d.09\t10:00:%02d", block ? 6 : 10,
+                          block ? 11 : 1, i);
+            text += line;
+            for (int c = 0; c < 12; ++c) text += "\t50";
+            text += "\n";
+        }
+    }
+    TempFile file(text);
+    for (const std::string& image : {std::string(), " --image '" + file.Dir() + "/g.png'"}) {
+        const Result r =
+            RunProgram("--evaluate '" + file.Path() + "' --to '30/07/2009 10:00:00'" + image,
+                       "ulimit -v 600000; ");
+        EXPECT_EQ(r.exitCode, 6) << r.err;
+        EXPECT_NE(r.err.find("Nicht genügend Arbeitsspeicher."), std::string::npos) << r.err;
+    }
+}
+
+TEST(CommandLine, DevicesAndPipesAreRefusedAtOnce) {
+    TempFile dir("", "placeholder");
+    const std::string fifo = dir.Dir() + "/pipe.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Without a writer a pipe never ends and /dev/zero never ends either: `timeout` turns a
+    // program that waits into a failure instead of a test that hangs.
+    for (const std::string& path : {std::string("/dev/zero"), fifo}) {
+        const Result r = RunProgram("--info '" + path + "'", "timeout 10 ");
+        EXPECT_EQ(r.exitCode, 1) << path;
+        const std::string name = path.substr(path.rfind('/') + 1);
+        EXPECT_NE(r.err.find("Es war nicht möglich, Datei " + name + " zu öffnen, error = 6"),
+                  std::string::npos)
+            << r.err;
+    }
+    std::remove(fifo.c_str());
+}
+
+TEST(CommandLine, WindowTimesNeedTheFullForm) {
+    using namespace kws::app;
+    EXPECT_TRUE(IsCommandLineTime("03/06/2008 10:30:00"));
+    EXPECT_TRUE(IsCommandLineTime("31/12/1999 23:59:59"));
+    for (const char* bad : {"12/03/09 10:00:05", "3/6/2008 10:30:00", "03.06.2008 10:30:00",
+                            "03/06/2008 10:30", "03/06/2008 24:00:00", "00/06/2008 10:30:00",
+                            "03/13/2008 10:30:00", "03/06/2008 10:60:00", " 03/06/2008 10:30:00",
+                            "03/06/2008 10:30:00 ", "03/06/20080 10:30:00"}) {
+        EXPECT_FALSE(IsCommandLineTime(bad)) << bad;
+    }
+    TempFile file(Generated(1, 600));
+    const Result r = RunProgram("--evaluate '" + file.Path() + "' --from '12/03/09 10:00:05'");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--from: expected \"DD/MM/YYYY HH:MM:SS\""), std::string::npos) << r.err;
+    EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --to '28/03/2009 22:05'").exitCode, 2);
 }

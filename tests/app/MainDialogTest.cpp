@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -19,6 +22,7 @@
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
 #include "graphui/ResultDialog.h"
+#include "recording/HugePageAllocator.h"
 #include "res/Resources.h"
 #include "tests/graph/ScriptedPrompts.h"
 #include "tests/recording/TestSupport.h"
@@ -200,7 +204,7 @@ TEST(LanguageModules, EveryModuleHoldsEveryTextWithTheSameFormats) {
         return out;
     };
     std::vector<std::string> keys;
-    for (int id = 101; id <= 149; ++id) keys.push_back(std::to_string(id));
+    for (int id = 101; id <= 159; ++id) keys.push_back(std::to_string(id));
     for (const char* k :
          {"D100.caption", "D102.1000", "D102.1009", "D129.1003", "D131.1037", "M.int_range"})
         keys.push_back(k);
@@ -239,4 +243,93 @@ TEST(LanguageFile, CodesAndBrokenFiles) {
     EXPECT_EQ(ReadLanguageCode(path), 4);
     EXPECT_EQ(StoreLanguageCode(path, 2), "");
     EXPECT_FALSE(QFile::exists(path));
+}
+
+namespace {
+bool FailEveryAllocation(size_t) { return true; }
+}  // namespace
+
+TEST(MainDialog, RunningOutOfMemoryLeavesTheDialogAsItWas) {
+    MainFixture f;
+    ASSERT_TRUE(f.dialog->OpenRecordingFile(f.Recording(1, 3600, 0)));
+    f.Time(1004)->setTime(QTime(10, 10, 0));
+    int shown = 0;
+    f.prompts.onExec = [&](QDialog&) {
+        ++shown;
+        return 0;
+    };
+    auto expectUsable = [&](const char* where) {
+        ASSERT_EQ(f.prompts.messages.size(), 1) << where;
+        EXPECT_EQ(f.prompts.messages[0],
+                  "Nicht genügend Arbeitsspeicher. Der Vorgang wurde "
+                  "abgebrochen.");
+        EXPECT_EQ(f.prompts.captions[0], "Calora Control Auswerter");
+        EXPECT_EQ(shown, 0) << where;
+        EXPECT_TRUE(f.dialog->isEnabled()) << where;
+        EXPECT_FALSE(f.dialog->isMinimized()) << where;
+        EXPECT_TRUE(f.Button(1009)->isEnabled()) << where;
+        EXPECT_TRUE(f.dialog->Recording().IsOpen()) << where;
+        EXPECT_EQ(f.Time(1004)->time(), QTime(10, 10, 0)) << where;
+        EXPECT_TRUE(f.dialog->Samples().empty()) << where;
+        f.prompts.messages.clear();
+        f.prompts.captions.clear();
+    };
+    // In the evaluation.
+    kws::rec::SetAllocationFailureHook(&FailEveryAllocation);
+    QTest::mouseClick(f.Button(1009), Qt::LeftButton);
+    kws::rec::SetAllocationFailureHook(nullptr);
+    expectUsable("evaluation");
+    // In the graph build: memory runs out once the samples are there.
+    auto connection = QObject::connect(f.dialog.get(), &CKWSekundeDlg::resultDialogOpening, [] {
+        kws::rec::SetAllocationFailureHook(&FailEveryAllocation);
+    });
+    QTest::mouseClick(f.Button(1009), Qt::LeftButton);
+    kws::rec::SetAllocationFailureHook(nullptr);
+    QObject::disconnect(connection);
+    expectUsable("build");
+    // With memory again the same evaluation opens the result dialog.
+    QTest::mouseClick(f.Button(1009), Qt::LeftButton);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(f.prompts.messages.isEmpty());
+    EXPECT_EQ(f.dialog->Samples().size(), 3000u);
+}
+
+TEST(MainDialog, TakesNoInputWhileTheCurvesAreBuilt) {
+    MainFixture f;
+    ASSERT_TRUE(f.dialog->OpenRecordingFile(f.Recording(1, 86400, 0)));
+    bool fired = false, enabledDuringBuild = true;
+    // Once the build pumps events: look at the dialog and press "Reset".
+    QObject::connect(f.dialog.get(), &CKWSekundeDlg::resultDialogOpening, [&] {
+        QTimer::singleShot(0, [&] {
+            fired = true;
+            enabledDuringBuild = f.dialog->isEnabled();
+            QTest::mouseClick(f.Button(1010), Qt::LeftButton);
+        });
+    });
+    int shown = 0;
+    f.prompts.onExec = [&](QDialog&) {
+        ++shown;
+        return 0;
+    };
+    QTest::mouseClick(f.Button(1009), Qt::LeftButton);
+    ASSERT_TRUE(fired) << "the build let no events run";
+    EXPECT_FALSE(enabledDuringBuild);
+    EXPECT_EQ(shown, 1);
+    // "Reset" was not taken: the recording is still open.
+    EXPECT_TRUE(f.dialog->Recording().IsOpen());
+    EXPECT_TRUE(f.Button(1009)->isEnabled());
+    EXPECT_TRUE(f.dialog->isEnabled());
+}
+
+TEST(MainDialog, DevicesAndPipesAreRefusedWithMessage108) {
+    MainFixture f;
+    const QString fifo = f.folder.filePath("pipe.txt");
+    ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    EXPECT_FALSE(f.dialog->OpenRecordingFile(fifo));
+    EXPECT_FALSE(f.dialog->OpenRecordingFile("/dev/zero"));
+    ASSERT_EQ(f.prompts.messages.size(), 2);
+    EXPECT_EQ(f.prompts.messages[0], "Es war nicht möglich, Datei pipe.txt zu öffnen, error = 6\n");
+    EXPECT_EQ(f.prompts.messages[1], "Es war nicht möglich, Datei zero zu öffnen, error = 6\n");
+    EXPECT_EQ(f.prompts.captions[0], "KW_bew_sekunde");
+    EXPECT_FALSE(f.Button(1009)->isEnabled());
 }

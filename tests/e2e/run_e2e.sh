@@ -34,6 +34,9 @@ HOME="$out/home" XDG_CONFIG_HOME="$out/config" "$program" > "$out/program.log" 2
 pid=\$!
 main=\$(wait_window "Calora Control Dateiauswerter")
 [ -n "\$main" ] || fail "no main dialog"
+# The caption is the program's text alone, nothing appended by the platform.
+caption=\$(xdotool getwindowname "\$main")
+[ "\$caption" = "Calora Control Dateiauswerter - Sekundentakt" ] || fail "caption '\$caption'"
 sleep 1
 import -window root "$out/01-main.png"
 click() {  # window, x fraction, y fraction (in thousandths)

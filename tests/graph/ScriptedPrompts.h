@@ -14,8 +14,9 @@ class ScriptedPrompts : public Prompts {
 public:
     // Runs a dialog; without a script every dialog is cancelled.
     std::function<int(QDialog&)> onExec;
-    QString fileToOpen;  // what the open-file dialog answers
-    QString savePath;    // what the save-file dialog answers
+    QString fileToOpen;        // what the open-file dialog answers
+    QString savePath;          // what the save-file dialog answers
+    QString saveChosenFilter;  // the file type the save-file dialog answers (empty: none)
     QStringList messages, captions;
     QString saveSuggested, saveFilter, saveSuffix;  // what the save-file dialog was asked
 
@@ -31,10 +32,11 @@ public:
         return fileToOpen;
     }
     QString SaveFile(QWidget*, const QString&, const QString& suggested, const QString& filter,
-                     const QString& suffix) override {
+                     const QString& suffix, QString* selectedFilter) override {
         saveSuggested = suggested;
         saveFilter = filter;
         saveSuffix = suffix;
+        if (selectedFilter != nullptr) *selectedFilter = saveChosenFilter;
         return savePath;
     }
 };

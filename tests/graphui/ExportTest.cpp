@@ -2,12 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
 
 #include "graph/Prompts.h"
@@ -138,4 +149,202 @@ TEST(PrintCommand, CancelledSetupPrintsNothing) {
     ScriptedPrompts prompts;
     OnPrintCommand(*b.dialog);  // returns without a page or leftovers
     SUCCEED();
+}
+
+namespace {
+
+QByteArray Head(const QString& path, int n) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
+}
+
+}  // namespace
+
+TEST(SaveCommand, TheChosenFileTypeDecidesTheFormatUnlessOneIsTyped) {
+    Built b;
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    // The proposed name kept, "JPG Files" chosen: a JPEG named .jpg.
+    prompts.savePath = dir.filePath("bild00");
+    prompts.saveChosenFilter = "JPG Files (*.jpg)";
+    OnSaveCommand(*b.dialog);
+    EXPECT_EQ(Head(dir.filePath("bild00.jpg"), 3), QByteArray("\xFF\xD8\xFF"));
+    prompts.saveChosenFilter = "BMP Files (*.bmp)";
+    OnSaveCommand(*b.dialog);
+    EXPECT_EQ(Head(dir.filePath("bild00.bmp"), 2), QByteArray("BM"));
+    // A typed extension wins over the chosen type.
+    prompts.savePath = dir.filePath("typed.png");
+    prompts.saveChosenFilter = "JPG Files (*.jpg)";
+    OnSaveCommand(*b.dialog);
+    EXPECT_EQ(Head(dir.filePath("typed.png"), 4), QByteArray("\x89PNG"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"bild00.bmp", "bild00.jpg", "typed.png"}));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST(SaveCommand, TheSaveDialogGivesTheNameTheChosenTypesExtension) {
+    // The real file dialog: the user picks "JPG Files" and keeps the proposed name.
+    QTemporaryDir dir;
+    QString chosen;
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        if (types == nullptr) return dialog->reject();
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_Down);  // PNG -> JPG, as the user's choice
+        driven = types->currentIndex() == 1;
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Prompts real;
+    const QString path =
+        real.SaveFile(nullptr, QString(), dir.filePath("bild00"),
+                      "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)", "png", &chosen);
+    ASSERT_TRUE(driven);
+    EXPECT_EQ(path, dir.filePath("bild00.jpg"));
+    EXPECT_EQ(chosen, "JPG Files (*.jpg)");
+}
+
+TEST(SaveCommand, FailuresAreReportedWithTheirReason) {
+    Built b;
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    const QString missing = dir.filePath("missing"), folder = dir.filePath("folder.png");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const struct {
+        QString path, message;
+    } cases[] = {
+        {missing + "/g.png", "Die Datei " + missing + "/g.png wurde nicht gespeichert.\n\nDer " +
+                                 "Ordner " + missing + " existiert nicht."},
+        {"/sys/g.png",
+         "Die Datei /sys/g.png wurde nicht gespeichert.\n\nIm Ordner /sys dürfen "
+         "keine Dateien angelegt werden (schreibgeschützt)."},
+        {folder, "Die Datei " + folder + " wurde nicht gespeichert.\n\n" + folder +
+                     " ist ein Ordner, keine Datei."},
+        {dir.filePath("g.pdf"), "Die Datei " + dir.filePath("g.pdf") +
+                                    " wurde nicht gespeichert.\n\nDie Dateiendung von g.pdf ist "
+                                    "unbekannt. Bilder werden als png, jpg, bmp, tga, gif, tif "
+                                    "oder ico gespeichert."},
+    };
+    for (const auto& c : cases) {
+        prompts.messages.clear();
+        prompts.captions.clear();
+        prompts.savePath = c.path;
+        OnSaveCommand(*b.dialog);
+        ASSERT_EQ(prompts.messages.size(), 1) << c.path.toStdString();
+        EXPECT_EQ(prompts.messages[0], c.message);
+        EXPECT_EQ(prompts.captions[0], "Calora Control Auswerter");
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(SaveCommand, AFullDiskKeepsTheOldFileAndItsPermissions) {
+    Built b;
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    const QString path = dir.filePath("old.bmp");
+    QByteArray old(30000, '\0');
+    for (int i = 0; i < old.size(); ++i) old[i] = static_cast<char>(i * 7);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    ASSERT_EQ(chmod(path.toUtf8().constData(), 0640), 0);
+    prompts.savePath = path;
+    // A file-size limit of 20000 bytes (the picture needs 3.9 MB), with SIGXFSZ ignored so the
+    // write fails with an error instead of ending the process; both are undone afterwards.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 20000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    OnSaveCommand(*b.dialog);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], "Die Datei " + path + " wurde nicht gespeichert.\n\n" +
+                                       QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    f.close();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bmp"});
+    // Without the limit the picture replaces the file, which keeps its permissions.
+    OnSaveCommand(*b.dialog);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(Head(path, 2), QByteArray("BM"));
+    struct stat st;
+    ASSERT_EQ(stat(path.toUtf8().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bmp"});
+}
+
+TEST(PrintCommand, APageThatCannotBeWrittenIsReported) {
+    Built b;
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    const struct {
+        QString file, reason;
+    } cases[] = {
+        {"/sys/page.pdf",
+         "Im Ordner /sys dürfen keine Dateien angelegt werden (schreibgeschützt)."},
+        {dir.filePath("missing/page.pdf"),
+         "Der Ordner " + dir.filePath("missing") + " existiert nicht."},
+    };
+    for (const auto& c : cases) {
+        prompts.messages.clear();
+        prompts.onExec = [&](QDialog& d) {
+            auto& setup = dynamic_cast<QPrintDialog&>(d);
+            setup.printer()->setOutputFormat(QPrinter::PdfFormat);
+            setup.printer()->setOutputFileName(c.file);
+            return static_cast<int>(QDialog::Accepted);
+        };
+        OnPrintCommand(*b.dialog);
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_EQ(prompts.messages[0], "Die Seite wurde nicht gedruckt.\n\n" + c.reason);
+        EXPECT_EQ(prompts.captions.last(), "Calora Control Auswerter");
+    }
+    // A page that can be written replaces an earlier file and leaves nothing beside it.
+    const QString pdf = dir.filePath("page.pdf");
+    {
+        QFile f(pdf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier");
+    }
+    prompts.messages.clear();
+    prompts.onExec = [&](QDialog& d) {
+        auto& setup = dynamic_cast<QPrintDialog&>(d);
+        setup.printer()->setOutputFormat(QPrinter::PdfFormat);
+        setup.printer()->setOutputFileName(pdf);
+        return static_cast<int>(QDialog::Accepted);
+    };
+    OnPrintCommand(*b.dialog);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(Head(pdf, 5), QByteArray("%PDF-"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.pdf"});
+}
+
+TEST(PrintLayout, TheLegendFitsThePrintableWidthOfCommonPapers) {
+    // Printable widths in landscape as Qt's printer gives them; the legend box of 8.8 + 3.35
+    // inches fits A3 as it is and is scaled down (its height too) on A4 and Letter.
+    for (const auto id : {QPageSize::A4, QPageSize::Letter, QPageSize::A3}) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(id));
+        printer.setPageOrientation(QPageLayout::Landscape);
+        const double width = printer.pageLayout().paintRect(QPageLayout::Inch).width();
+        const PageBox box = PrintedLegendBox(1.0, width);
+        EXPECT_LE(box.right, width + 1e-9) << QPageSize(id).name().toStdString();
+        EXPECT_DOUBLE_EQ(box.left, 8.8);
+        EXPECT_DOUBLE_EQ(box.top, 4.15);
+        EXPECT_NEAR((box.right - box.left) / (box.bottom - box.top), 3.35 / 1.45, 1e-9);
+        if (id == QPageSize::A3) EXPECT_DOUBLE_EQ(box.right, 12.15);
+    }
+    // Worked out by hand: 1.7 of 3.35 inches left, a factor of 0.507463.
+    const PageBox narrow = PrintedLegendBox(0.5, 10.5);
+    EXPECT_NEAR(narrow.right, 10.5, 1e-9);
+    EXPECT_NEAR(narrow.bottom, 3.65 + 0.735821, 1e-6);
 }

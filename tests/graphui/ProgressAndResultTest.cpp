@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -15,7 +17,9 @@
 #include "graphui/GraphFrame.h"
 #include "graphui/ProgressWnd.h"
 #include "graphui/ResultDialog.h"
+#include "recording/HugePageAllocator.h"
 #include "recording/SampleExport.h"
+#include "res/Resources.h"
 #include "tests/graph/ScriptedPrompts.h"
 #include "tests/recording/TestSupport.h"
 
@@ -191,4 +195,77 @@ TEST(ResultDialog, LayoutKeepsItsMarginsOnResize) {
         return 0;
     };
     dialog.DoModal();
+}
+
+TEST(ProgressWnd, EscapeIsTakenOnlyFromTheWindowsOfTheWork) {
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    QDialog work, other;
+    auto* workField = new QLineEdit(&work);
+    auto* otherField = new QLineEdit(&other);
+    work.show();
+    other.show();
+    CProgressWnd p(&work, "Bearbeitung", true);
+    QTest::qWait(CProgressWnd::kPumpIntervalMs + 10);
+    p.PumpPendingMessages(true);
+    // Escape in another window (a message box, the main dialog) is that window's.
+    QTest::keyClick(otherField, Qt::Key_Escape);
+    EXPECT_FALSE(p.Cancelled());
+    EXPECT_FALSE(other.isVisible()) << "the other window did not get its Escape";
+    // Escape in the window the work is for cancels.
+    QTest::keyClick(workField, Qt::Key_Escape);
+    EXPECT_TRUE(p.Cancelled());
+    QSettings().clear();
+}
+
+namespace {
+
+// Whether a label shows its whole text, by the label's own measure.
+bool ShowsAllItsText(const QLabel* label) {
+    if (label->wordWrap()) return label->heightForWidth(label->width()) <= label->height();
+    return label->sizeHint().width() <= label->width() &&
+           label->sizeHint().height() <= label->height();
+}
+
+}  // namespace
+
+TEST(ProgressWnd, TheBuildMessageShowsWholeInEveryLanguage) {
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    for (int code : {2, 0, 1, 3, 4, 5}) {
+        ASSERT_EQ(kws::res::SelectLanguage(code), code) << kws::res::ModuleName(code);
+        CProgressWnd p(nullptr, "Bearbeitung", true);
+        p.SetMessageText("%s", kws::res::Format(124).c_str());
+        const auto* text = p.findChild<QLabel*>("11");
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(ShowsAllItsText(text)) << "language " << code;
+        // Text, bar and button inside the window, the button below the text.
+        EXPECT_TRUE(p.rect().contains(text->geometry())) << code;
+        EXPECT_TRUE(p.rect().contains(p.CancelButton()->geometry())) << code;
+        EXPECT_GT(p.CancelButton()->geometry().top(), text->geometry().bottom()) << code;
+    }
+    kws::res::SelectLanguage(kws::res::kGerman);
+    QSettings().clear();
+}
+
+namespace {
+bool FailLargeBlocks(size_t bytes) { return bytes >= 4096; }
+}  // namespace
+
+TEST(ResultDialog, ABuildThatRunsOutOfMemoryReleasesTheGraph) {
+    ScriptedPrompts prompts;
+    CNewGraph dialog(0, nullptr);
+    dialog.SetData(Samples(20000, 1212480000, 0));
+    bool shown = false;
+    prompts.onExec = [&](QDialog&) {
+        shown = true;
+        return 0;
+    };
+    // Room for the points of the series cannot be had.
+    kws::rec::SetAllocationFailureHook(&FailLargeBlocks);
+    EXPECT_EQ(dialog.DoModal(), 0);
+    kws::rec::SetAllocationFailureHook(nullptr);
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(dialog.OutOfMemory());
+    EXPECT_EQ(dialog.Graph(), nullptr);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(dynamic_cast<CProgressWnd*>(w) != nullptr && w->isVisible());
 }

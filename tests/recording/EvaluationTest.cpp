@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/RecordingGenerator.h"
 #include "recording/Evaluation.h"
 #include "recording/LineOps.h"
+#include "recording/ParallelScan.h"
 #include "recording/Recording.h"
 #include "tests/recording/TestSupport.h"
 
@@ -86,12 +89,13 @@ SampleArray ReferenceEvaluate(const std::string& text, int headerLines, int layo
         first = false;
         previous = current;
     }
-    if (leftAfterEnd && !first && end - previous > 4) {
-        while (end - previous > 4) {
-            ++previous;
-            tmpl.time = previous;
-            out.push_back(tmpl);
-        }
+    // Padding: one record a second, in a thinned window one per 8 seconds, the last one at
+    // least 4 seconds before the end.
+    const int64_t padStep = sparse ? 8 : 1;
+    while (leftAfterEnd && !first && end - (previous + padStep) >= 4) {
+        previous += padStep;
+        tmpl.time = previous;
+        out.push_back(tmpl);
     }
     return out;
 }
@@ -284,4 +288,93 @@ TEST(Evaluate, AFileThatShrinksAfterOpeningEndsEarlier) {
         Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime, samples)
             .ok);
     EXPECT_TRUE(samples.empty());
+}
+
+// Twenty lines, 300 days of nothing, twenty lines: the file of a controller that was switched off
+// for most of a year.
+std::string LongGapRecording(int64_t first) {
+    std::string text;
+    for (int block = 0; block < 2; ++block) {
+        const int64_t from = first + block * 300 * 86400;
+        for (int i = 0; i < 20; ++i) {
+            char date[64];
+            const time_t t = static_cast<time_t>(from + i);
+            struct tm tm;
+            localtime_r(&t, &tm);
+            std::strftime(date, sizeof date, "%d.%m.%y\t%H:%M:%S", &tm);
+            text += date;
+            for (int c = 0; c < 12; ++c) text += "\t" + std::to_string(100 + i);
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+TEST(Evaluate, ThinnedWindowsPadInStepsOfEightSeconds) {
+    ScopedTimeZone zone("Europe/Berlin");
+    const int64_t t0 = MkTime(2009, 1, 10, 12, 0, 0);
+    const std::string text = LongGapRecording(t0);
+    // 260 days from the first line, ending inside the gap: thinned, so lines 8 and 16 (t0 + 7,
+    // t0 + 15) are the samples; the padding runs from t0 + 23 in steps of 8 seconds while a
+    // record stays at least 4 seconds before the end: (22464000 - 4 - 15) / 8 = 2807997 records.
+    const int64_t end = t0 + 260 * 86400;
+    SampleArray s = EvaluateText(text, 0, 1, t0, end);
+    ASSERT_EQ(s.size(), 2u + 2807997u);
+    EXPECT_EQ(s[0].time, t0 + 7);
+    EXPECT_EQ(s[1].time, t0 + 15);
+    EXPECT_EQ(s[2].time, t0 + 23);
+    EXPECT_EQ(s[3].time, t0 + 31);
+    EXPECT_EQ(s.back().time, end - 9);
+    EXPECT_EQ(s.back().value[0], 11.5);  // the copy of the last sample: column 0 = 115
+    // A normal window into the gap keeps one record a second: 3 days less the 20 lines and the
+    // last 4 seconds.
+    s = EvaluateText(text, 0, 1, t0, t0 + 3 * 86400);
+    ASSERT_EQ(s.size(), 20u + (3 * 86400 - 19 - 4));
+    EXPECT_EQ(s.back().time, t0 + 3 * 86400 - 4);
+    EXPECT_EQ(s[20].time, t0 + 20);
+}
+
+namespace {
+bool FailEveryAllocation(size_t) { return true; }
+std::thread::id g_mainThread;
+bool FailAllocationsOfOtherThreads(size_t) { return std::this_thread::get_id() != g_mainThread; }
+}  // namespace
+
+TEST(Evaluate, RunningOutOfMemoryEndsTheEvaluationWithAnEmptyArray) {
+    ScopedTimeZone zone("Europe/Berlin");
+    const int64_t t0 = MkTime(2009, 1, 10, 12, 0, 0);
+    const std::string text = LongGapRecording(t0);
+    SampleArray samples;
+    samples.resize(1000);
+    MemorySource source(text);
+    SetAllocationFailureHook(&FailEveryAllocation);
+    const EvaluationStatus status = Evaluate(source, 0, 1, t0, t0 + 86400, samples);
+    SetAllocationFailureHook(nullptr);
+    EXPECT_TRUE(status.outOfMemory);
+    EXPECT_FALSE(status.ok);
+    EXPECT_TRUE(samples.empty());
+    EXPECT_EQ(samples.capacity(), 0u);
+    // Afterwards the same evaluation works.
+    EXPECT_EQ(EvaluateText(text, 0, 1, t0, t0 + 600).size(), 20u + 600 - 19 - 4);
+}
+
+TEST(RunParts, AFailingPartReachesTheCallerAfterEveryPartEnded) {
+    // Parts on other threads fail to allocate; the caller gets the failure, not the program's
+    // end, and every other part has run.
+    g_mainThread = std::this_thread::get_id();
+    SetAllocationFailureHook(&FailAllocationsOfOtherThreads);
+    std::vector<int> ran(4, 0);
+    bool caught = false;
+    try {
+        RunParts(4, [&](int i) {
+            ran[static_cast<size_t>(i)] = 1;
+            void* p = AllocateLarge(64);
+            FreeLarge(p, 64);
+        });
+    } catch (const std::bad_alloc&) {
+        caught = true;
+    }
+    SetAllocationFailureHook(nullptr);
+    EXPECT_TRUE(caught);
+    EXPECT_EQ(ran, std::vector<int>(4, 1));
 }
