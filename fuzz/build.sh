@@ -11,7 +11,7 @@ mkdir -p "$out"
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I."
 qt="$(pkg-config --cflags --libs Qt6Gui exiv2) -lgif"
 clang++ $flags fuzz/fuzz_recording.cpp recording/*.cpp -lpthread -o "$out/fuzz_recording" &
-image_sources="image/ObjImage.cpp image/ImageHandle.cpp image/ImageHandleBmp.cpp image/ImageHandleTga.cpp image/ImageHandleQt.cpp image/GifWriter.cpp image/ExifTags.cpp"
+image_sources="image/ObjImage.cpp image/ImageHandle.cpp image/AtomicFile.cpp image/ImageHandleBmp.cpp image/ImageHandleTga.cpp image/ImageHandleQt.cpp image/GifWriter.cpp image/ExifTags.cpp"
 for target in bmp tga transfer; do
     clang++ $flags -fPIC fuzz/fuzz_$target.cpp $image_sources $qt -o "$out/fuzz_$target" &
 done
