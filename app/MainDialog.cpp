@@ -185,7 +185,7 @@ void CKWSekundeDlg::SetInfoText(const QString& text) {
 void CKWSekundeDlg::ResetPickers() {
     // The upper limit is the end of the last recording; before any, the lowest date serves.
     const QDate last = recording_.IsOpen() ? recordingEndDate_->date() : kLowestDate;
-    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_})
+    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_})
         d->setDateRange(kLowestDate, std::max(last, kLowestDate));
     for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_})
         d->setDate(kLowestDate);
@@ -221,7 +221,10 @@ void CKWSekundeDlg::ShowRecording(int64_t start, int64_t end) {
     kws::rec::LocalFieldsOf(end, e);
     const QDate first(static_cast<int>(s.year), s.month, s.day),
         last(static_cast<int>(e.year), e.month, e.day);
-    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_}) d->setDateRange(first, last);
+    // All four pickers take the recording's dates, whatever the year (the pickers' own lower
+    // limit lies in 1752).
+    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_})
+        d->setDateRange(first, last);
     SetPicker(recordingStartDate_, recordingStartTime_, start);
     SetPicker(chosenStartDate_, chosenStartTime_, start);
     SetPicker(recordingEndDate_, recordingEndTime_, end);

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "graph/CurveRenderer.h"
@@ -73,12 +74,13 @@ void CGraphPanel::SetRanges(double x0, double x1, double y0, double y1, bool red
 }
 
 void CGraphPanel::SetRangesInternal(double x0, double x1, double y0, double y1, bool redraw) {
-    // Time stamps of series 0 at both x ends, for the time ruler.
+    // Time stamps of series 0 at both x ends, for the time ruler's span: the samples at the
+    // integer parts of the ends, clamped to the series like the ruler's labels.
     int64_t t0 = NullTimeStamp(), t1 = NullTimeStamp();
-    if (const CGraphProps* s = SeriesZero()) {
-        const int n = s->GetCount();
-        if (x0 >= 0 && x0 < n) t0 = s->GetPoint(static_cast<int>(x0)).time;
-        if (x1 >= 0 && x1 < n) t1 = s->GetPoint(static_cast<int>(x1)).time;
+    if (const CGraphProps* s = SeriesZero(); s != nullptr && s->GetCount() > 0) {
+        const double last = s->GetCount() - 1;
+        t0 = s->GetPoint(static_cast<int>(std::clamp(std::trunc(x0), 0.0, last))).time;
+        t1 = s->GetPoint(static_cast<int>(std::clamp(std::trunc(x1), 0.0, last))).time;
     }
     if (HasMaps()) {
         double a, b, c, d;
@@ -160,13 +162,11 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     }
     if (modeFlags_ & Grid) {
         raster.SetColor(ToRgb555(RGB(105, 105, 105)));
-        // As many grid lines as the rulers have labels for this size.
-        const QRect logical(0, 0, static_cast<int>(rect.width() / scale_),
-                            static_cast<int>(rect.height() / scale_));
-        const int nx =
-            horizontalRuler_ != nullptr ? horizontalRuler_->GetLabelCapacity(logical) : 5;
-        const int ny = verticalRuler_ != nullptr ? verticalRuler_->GetLabelCapacity(logical) : 5;
-        const TickSet xt = xLocal.ComputeTicks(nx);
+        // As many grid lines as the rulers have labels for the panel's size.
+        const int ny = verticalRuler_ != nullptr
+                           ? verticalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
+                           : 5;
+        const TickSet xt = xLocal.ComputeTicks(TimeLabelCount());
         for (double p : xt.pixels) {
             const int64_t x = LinearMap::TruncatePixel(p);
             raster.DottedLine(x, bottom, x, top);
@@ -177,6 +177,17 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
             raster.DottedLine(right, y, left, y);
         }
     }
+}
+
+int CGraphPanel::TimeLabelCount() const {
+    return horizontalRuler_ != nullptr
+               ? horizontalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
+               : 5;
+}
+
+TickSet CGraphPanel::VerticalGridTicks() const {
+    if (!HasMaps()) return {};
+    return xMap_->ComputeTicks(TimeLabelCount());
 }
 
 void CGraphPanel::paintEvent(QPaintEvent* event) {

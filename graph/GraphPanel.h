@@ -62,6 +62,12 @@ public:
     // Half side of a point marker: 1/35 inch in device pixels.
     int MarkerHalfSize() const;
     const CGraphProps* SeriesZero() const;
+    // How many labels the time ruler has room for along the panel: the interval count of the
+    // vertical grid lines.
+    int TimeLabelCount() const;
+    // The ticks of the vertical grid lines on the x map (device pixels). The time ruler puts its
+    // ticks and labels at the same places.
+    TickSet VerticalGridTicks() const;
     CGraphWnd* GraphWindow() const;
 
     // Handles a graph notification (what sending the event does, without the application's

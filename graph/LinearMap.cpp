@@ -34,28 +34,12 @@ double NiceStep(double a, double b, int n) {
     return member;  // q beyond every double: the largest step tried
 }
 
-TickSet LinearMap::ComputeTicks(int n) const {
+TickSet LinearMap::PlaceTicks(int n, int e) const {
     TickSet ticks;
-    const double start = worldStart_, end = worldEnd_;
-    int e = OrderOfMagnitude(std::fabs(end) > std::fabs(start) ? end : start);
-    if (start == end) {
-        ticks.exponent = e;
-        for (int i = 0; i < n; ++i) {
-            ticks.pixels.push_back(screenStart_);
-            ticks.values.push_back(start);
-        }
-        return ticks;
-    }
-    if (!std::isfinite(start) || !std::isfinite(end)) return ticks;
-    double a = start * std::pow(10.0, -e);
-    double b = end * std::pow(10.0, -e);
-    for (int guard = 0; std::fabs(a - b) < kTickPointTwo && a < 100 && b < 100 && guard < 700;
-         ++guard) {
-        --e;
-        a = start * std::pow(10.0, -e);
-        b = end * std::pow(10.0, -e);
-    }
     ticks.exponent = e;
+    const double start = worldStart_, end = worldEnd_;
+    const double a = start * std::pow(10.0, -e);
+    const double b = end * std::pow(10.0, -e);
     const double step = NiceStep(a, b, n);
     ticks.step = step;
     if (std::fabs(a - b) < step) return ticks;
@@ -79,6 +63,38 @@ TickSet LinearMap::ComputeTicks(int n) const {
         ticks.values.push_back(value);
         ticks.pixels.push_back(WorldToScreen(value));
         m += direction;
+    }
+    return ticks;
+}
+
+TickSet LinearMap::ComputeTicks(int n) const {
+    const double start = worldStart_, end = worldEnd_;
+    int e = OrderOfMagnitude(std::fabs(end) > std::fabs(start) ? end : start);
+    if (start == end) {
+        TickSet ticks;
+        ticks.exponent = e;
+        for (int i = 0; i < n; ++i) {
+            ticks.pixels.push_back(screenStart_);
+            ticks.values.push_back(start);
+        }
+        return ticks;
+    }
+    if (!std::isfinite(start) || !std::isfinite(end)) return {};
+    auto apart = [&](int exponent) {
+        return std::fabs(start * std::pow(10.0, -exponent) - end * std::pow(10.0, -exponent));
+    };
+    // Lower the exponent until the scaled ends lie at least 0.2 apart, while both stay below 100.
+    for (int guard = 0; guard < 700 && apart(e) < kTickPointTwo; ++guard) {
+        const double a = start * std::pow(10.0, -e), b = end * std::pow(10.0, -e);
+        if (!(a < 100 && b < 100)) break;
+        --e;
+    }
+    TickSet ticks = PlaceTicks(n, e);
+    // A narrow range far from zero (1000 .. 1000.5) stops above with its ends closer than any
+    // step: go on lowering the exponent there. Ranges that already have ticks keep them.
+    if (ticks.Count() == 0 && apart(e) < kTickPointTwo) {
+        for (int guard = 0; guard < 700 && apart(e) < kTickPointTwo; ++guard) --e;
+        ticks = PlaceTicks(n, e);
     }
     return ticks;
 }

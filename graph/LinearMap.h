@@ -55,6 +55,7 @@ public:
         return worldStart_ + (p - screenStart_) * worldPerPixel_;
     }
 
+    // Ticks for about n intervals at 1-2-5 steps, in the direction from worldStart to worldEnd.
     TickSet ComputeTicks(int n) const;
 
     static int64_t TruncatePixel(double v) {
@@ -64,5 +65,8 @@ public:
     }
 
 private:
+    // The ticks for the decimal exponent e (steps in units of 10^e).
+    TickSet PlaceTicks(int n, int e) const;
+
     double screenStart_, screenEnd_, worldStart_, worldEnd_, worldPerPixel_;
 };

@@ -33,6 +33,14 @@ QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = fal
     return a;
 }
 
+// The rubber band between the point where the drag started and where it is now, whichever way
+// it runs: its corners are the two points, so that left + width and top + height are the far
+// corner itself (a QRect spanned by two points would reach one pixel past it).
+QRect BandRect(const QPoint& a, const QPoint& b) {
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QSize(std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
+}
+
 }  // namespace
 
 QRect CGraphPanel::ZoomRect() const { return tracker_->Rect(); }
@@ -120,8 +128,6 @@ void CGraphPanel::FitToData(int command) {
     CGraphWnd* graph = GraphWindow();
     double xmin, xmax, ymin, ymax;
     if (graph == nullptr || !graph->GetDataRange(xmin, xmax, ymin, ymax)) return;
-    if (xmin == xmax) xmin = xmax = xmin * 0.9;
-    if (ymin == ymax) ymin = ymax = ymin * 0.9;
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
     if (command == kCmdFitWidth) {
@@ -131,7 +137,19 @@ void CGraphPanel::FitToData(int command) {
         xmin = x0;
         xmax = x1;
     }
-    SetRanges(xmin + 4, xmax - 4, ymin - 4, ymax + 4, true);
+    // y grows by 4 at each end, so equal ends (a flat curve) get a range around their value.
+    // x shrinks by 4 samples at each end where that leaves a range; otherwise the view spans
+    // the samples, and a single sample gets half a sample on each side.
+    double left = xmin + 4, right = xmax - 4;
+    if (!(right > left)) {
+        left = xmin;
+        right = xmax;
+        if (left == right) {
+            left -= 0.5;
+            right += 0.5;
+        }
+    }
+    SetRanges(left, right, ymin - 4, ymax + 4, true);
 }
 
 void CGraphPanel::ApplyZoom() {
@@ -140,6 +158,7 @@ void CGraphPanel::ApplyZoom() {
         update();
         return;
     }
+    // The tracker's rectangle runs from its left/top corner to left + width / top + height.
     const QRect r = tracker_->Rect();
     const int left = std::max(0, r.left()), top = std::max(0, r.top());
     const int right = std::min(width(), r.left() + r.width()),
@@ -216,7 +235,7 @@ void CGraphPanel::mousePressEvent(QMouseEvent* event) {
         if (rubberBandActive_) {
             // The release of the last band got lost: finish it here.
             current_ = p;
-            tracker_->SetRect(QRect(anchor_, current_).normalized());
+            tracker_->SetRect(BandRect(anchor_, current_));
             rubberBandActive_ = false;
             if (current_ != anchor_) zoomRectShown_ = true;
             anchor_ = current_ = p;
@@ -225,7 +244,7 @@ void CGraphPanel::mousePressEvent(QMouseEvent* event) {
         } else {
             rubberBandActive_ = true;
             anchor_ = current_ = p;
-            tracker_->SetRect(QRect(anchor_, current_));
+            tracker_->SetRect(BandRect(anchor_, current_));
             return;
         }
     }
@@ -240,9 +259,9 @@ void CGraphPanel::mouseMoveEvent(QMouseEvent* event) {
     if (panActive_) {
         PanTo(p);
     } else if (rubberBandActive_) {
-        const QRect old = QRect(anchor_, current_).normalized();
+        const QRect old = BandRect(anchor_, current_);
         current_ = p;
-        const QRect now = QRect(anchor_, current_).normalized();
+        const QRect now = BandRect(anchor_, current_);
         tracker_->SetRect(now);
         update(old.united(now).adjusted(-2, -2, 2, 2));
     } else if (tracker_->Tracking()) {
@@ -265,9 +284,9 @@ void CGraphPanel::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (rubberBandActive_) {
-        const QRect old = QRect(anchor_, current_).normalized();
+        const QRect old = BandRect(anchor_, current_);
         current_ = p;
-        const QRect now = QRect(anchor_, current_).normalized();
+        const QRect now = BandRect(anchor_, current_);
         tracker_->SetRect(now);
         rubberBandActive_ = false;
         if (current_ != anchor_) zoomRectShown_ = true;

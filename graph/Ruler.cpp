@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QToolTip>
 
 #include <cmath>
@@ -14,6 +15,21 @@
 #include "recording/SampleExport.h"
 
 int DeviceUnits(double inches, double dpi) { return std::max(1, static_cast<int>(inches * dpi)); }
+
+int TickDecimals(double worldStep) {
+    if (!(worldStep > 0) || !std::isfinite(worldStep)) return 0;
+    // log10 of 0.10000000149 (the single-precision 0.1) or of 0.1 computed as 1 x 10^-1 lies a
+    // hair off -1: the allowance keeps such a step in its decade.
+    const int decade = static_cast<int>(std::floor(std::log10(worldStep) + 1e-6));
+    return std::clamp(-decade, 0, 20);
+}
+
+QString TickLabelText(double value, int decimals) {
+    QString text = QString::asprintf("%.*f", decimals, value);
+    // "-0", "-0.0": a value that rounds to zero is zero.
+    if (text.startsWith('-') && text.indexOf(QRegularExpression("[1-9]")) < 0) text.remove(0, 1);
+    return text;
+}
 
 FRuler::FRuler(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
@@ -85,20 +101,20 @@ void FRuler::Draw(QPainter& painter, const QRect& rect) const {
     const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, Vertical() ? DpiX() : DpiY()), h);
     painter.setFont(font);
     const int ascent = QFontMetrics(font).ascent();
-    for (int t : layout.majorTicks) {
-        if (Vertical()) {
-            painter.drawLine(r, t, r - layout.tickLength, t);
-        } else {
-            painter.drawLine(t, b, t, b - layout.tickLength);
+    // Ticks one device pixel wide, like the grid lines they continue.
+    QPen tickPen(Qt::black, 0);
+    tickPen.setCosmetic(true);
+    painter.setPen(tickPen);
+    for (const std::vector<double>* ticks : {&layout.majorTicks, &layout.minorTicks}) {
+        for (double t : *ticks) {
+            if (Vertical()) {
+                painter.drawLine(QLineF(r, t, r - layout.tickLength, t));
+            } else {
+                painter.drawLine(QLineF(t, b, t, b - layout.tickLength));
+            }
         }
     }
-    for (int t : layout.minorTicks) {
-        if (Vertical()) {
-            painter.drawLine(r, t, r - layout.tickLength, t);
-        } else {
-            painter.drawLine(t, b, t, b - layout.tickLength);
-        }
-    }
+    painter.setPen(Qt::black);
     auto text = [&](const RulerLabel& label) {
         if (!label.drawn || label.text.isEmpty()) return;
         if (Vertical()) {
@@ -147,57 +163,68 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
     out.textHeight = H;
     out.tickLength = DeviceUnits(kTickLength, DpiY());
     const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
-    const LinearMap map(left + 16, r, rangeLow_, rangeHigh_);
-    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
-    const TickSet ticks = map.ComputeTicks(n);
+    out.units = {units_, r - margin - 1, b - static_cast<int>(H * 1.1), true};
+    if (panel_ == nullptr || !panel_->HasMaps()) return out;
 
-    const CGraphProps* series = panel_ != nullptr ? panel_->SeriesZero() : nullptr;
-    const double scale = panel_ != nullptr ? panel_->PixelScale() : 1.0;
+    // The ticks of the panel's vertical grid lines (device pixels of the panel), placed on this
+    // ruler, which lies below the panel.
+    const LinearMap& map = panel_->XMap();
+    const TickSet ticks = panel_->VerticalGridTicks();
+    const double scale = panel_->PixelScale();
+    const double offset =
+        panel_->parentWidget() == parentWidget() ? panel_->x() - x() : 0.0;  // side by side
+    auto onRuler = [&](double devicePixel) {
+        return static_cast<double>(LinearMap::TruncatePixel(devicePixel)) / scale + offset;
+    };
+
+    const CGraphProps* series = panel_->SeriesZero();
     const int64_t spanMinutes = (endTime_ - startTime_) / 60;
     const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
-    kws::rec::LocalFields previous{};
-    kws::rec::LocalFieldsOf(NullTimeStamp(), previous);
+    bool anyDrawn = false;
+    kws::rec::LocalFields previous{};  // of the last drawn label
     const double pow10 = std::pow(10.0, ticks.exponent);
     for (int i = 0; i < ticks.Count(); ++i) {
-        const int x = static_cast<int>(ticks.pixels[static_cast<size_t>(i)]);
+        const double x = onRuler(ticks.pixels[static_cast<size_t>(i)]);
+        const double world = ticks.values[static_cast<size_t>(i)];
         out.majorTicks.push_back(x);
+        // The sample under the tick: the integer part of its world x, clamped to series 0.
         int64_t labelTime = NullTimeStamp();
-        if (series != nullptr && series->GetCount() > 0 && panel_->HasMaps()) {
-            const double world = panel_->XMap().PixelToWorld(x * scale);
-            int64_t index = std::isnan(world) ? 0
-                            : world < 0       ? 0
-                            : world > 1e15    ? INT64_MAX
-                                              : static_cast<int64_t>(world);
-            index = std::clamp<int64_t>(index, 0, series->GetCount() - 1);
+        if (series != nullptr && series->GetCount() > 0) {
+            const double last = series->GetCount() - 1;
+            const double index = std::clamp(std::trunc(world), 0.0, last);
             labelTime = series->GetPoint(static_cast<int>(index)).time;
         }
         const QString timeText =
             QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
-        kws::rec::LocalFields l{};
-        kws::rec::LocalFieldsOf(labelTime, l);
-        QString dateText;
-        const bool sameDay =
-            l.day == previous.day && l.month == previous.month && l.year == previous.year;
-        const bool sameMinute = l.hour == previous.hour && l.minute == previous.minute;
-        if (!(i > 0 && sameDay) && !sameMinute) {
-            dateText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
-        }
-        previous = l;
         const int w = metrics.horizontalAdvance(timeText);
         const int h = w / 2;
-        const bool fits = left + 16 < x - h && x + h < r - margin;
-        out.dates.push_back({dateText, x - h, b - static_cast<int>(H * 1.1 * 2), fits});
-        out.labels.push_back({timeText, x - h, b - static_cast<int>(H * 1.1), fits});
-        const double v = ticks.values[static_cast<size_t>(i)] / pow10;
+        const int labelLeft = static_cast<int>(std::floor(x)) - h;
+        const bool fits = left + 16 < labelLeft && labelLeft + 2 * h < r - margin;
+        // A date under the first drawn label and wherever the day changes from the label drawn
+        // before.
+        QString dateText;
+        if (fits) {
+            kws::rec::LocalFields l{};
+            kws::rec::LocalFieldsOf(labelTime, l);
+            const bool sameDay =
+                l.day == previous.day && l.month == previous.month && l.year == previous.year;
+            if (!anyDrawn || !sameDay) {
+                dateText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
+            }
+            previous = l;
+            anyDrawn = true;
+        }
+        out.dates.push_back({dateText, labelLeft, b - static_cast<int>(H * 1.1 * 2), fits});
+        out.labels.push_back({timeText, labelLeft, b - static_cast<int>(H * 1.1), fits});
+        const double v = world / pow10;
         for (double minor : {(v - ticks.step / 2) * pow10, (v + ticks.step / 2) * pow10}) {
             const double p = map.WorldToScreen(minor);
             if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&
                 p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
-                out.minorTicks.push_back(static_cast<int>(p));
+                out.minorTicks.push_back(onRuler(p));
             }
         }
     }
-    out.units = {units_, r - margin - 1, b - static_cast<int>(H * 1.1), true};
     return out;
 }
 
@@ -225,20 +252,24 @@ RulerLayout FVRuler::Layout(const QRect& rect) const {
     out.tickLength = DeviceUnits(kTickLength, DpiX());
     const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
                              DeviceUnits(kValueRulerCaptionAllowance, DpiX());
+    // The units text runs upward from unitsBottom; labels must stay below it.
+    const int unitsBottom = top + captionWidth + thickness + 1;
     const LinearMap map(b, top, rangeLow_, rangeHigh_);
     const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
     const TickSet ticks = map.ComputeTicks(n);
     const double pow10 = std::pow(10.0, ticks.exponent);
+    const int decimals = TickDecimals(ticks.step * pow10);
     for (int i = 0; i < ticks.Count(); ++i) {
         const int y = static_cast<int>(ticks.pixels[static_cast<size_t>(i)]);
         const double v = ticks.values[static_cast<size_t>(i)];
         out.majorTicks.push_back(y);
-        double number = v * std::pow(10.0, -ticks.exponent);
-        for (int k = 0; k < ticks.exponent; ++k) number *= 10;
-        const QString text = QString::asprintf("%.f", number);
+        // The value under the tick, with the decimals its step needs.
+        const QString text = TickLabelText(v, decimals);
         const int w = metrics.horizontalAdvance(text);
         const int h = w / 2;
-        const bool fits = y + h < b && y - h > top + captionWidth + thickness;
+        // The label runs upward from y + h over w pixels: it fits between the units text and
+        // the bottom end.
+        const bool fits = y + h < b && y + h - w >= unitsBottom;
         out.labels.push_back({text, r - H, y + h, fits});
         const double scaled = v / pow10;
         for (double minor :
@@ -250,6 +281,6 @@ RulerLayout FVRuler::Layout(const QRect& rect) const {
             }
         }
     }
-    out.units = {units_, r - H, top + captionWidth + thickness + 1, true};
+    out.units = {units_, r - H, unitsBottom, true};
     return out;
 }

@@ -12,15 +12,6 @@
 class CGraphPanel;
 class QPainter;
 
-// The label font template: only the height is ever used (the rest is the platform's).
-struct RulerFontTemplate {
-    int height = 14;
-    int width = 8;
-    int weight = 0;
-    bool italic = false;
-    QString face;  // empty: a variable-pitch roman face
-};
-
 // Physical sizes of the rulers (inches).
 inline constexpr double kTimeRulerThickness = 1.0 / 3.0;
 inline constexpr double kValueRulerThickness = 1.0 / 6.0;
@@ -32,6 +23,13 @@ inline constexpr double kValueRulerCaptionAllowance = 1.0 / 60.0;
 // A length in inches as device pixels: the integer part of inches x dpi, at least 1.
 int DeviceUnits(double inches, double dpi);
 
+// Decimals a tick label needs to show its value at a tick step of `worldStep` (world units):
+// none from 1 up, one for 0.1 to 0.5, two for 0.01 to 0.05, ... The steps are 1, 2 or 5 times a
+// power of ten, some of them single-precision constants, so the step is rounded first.
+int TickDecimals(double worldStep);
+// The value with that many decimals; a value that rounds to zero never shows a minus sign.
+QString TickLabelText(double value, int decimals);
+
 struct RulerLabel {
     QString text;
     int x, y;    // top-left of the text (for the value ruler: of the upward-running text)
@@ -39,8 +37,10 @@ struct RulerLabel {
 };
 
 struct RulerLayout {
-    std::vector<int> majorTicks;  // pixel along the ruler
-    std::vector<int> minorTicks;
+    // Pixel along the ruler. The time ruler's ticks stand on the panel's grid lines, which lie on
+    // device pixels: with a screen scale they may fall between two widget pixels.
+    std::vector<double> majorTicks;
+    std::vector<double> minorTicks;
     std::vector<RulerLabel> labels;  // time ruler: the time labels
     std::vector<RulerLabel> dates;   // time ruler: the date texts (possibly empty)
     RulerLabel units{};
@@ -80,7 +80,6 @@ protected:
     // q = (length - thickness) / sample width, truncated, plus 1 for a fractional part.
     int Capacity(int length, const QString& sample, double dpi) const;
 
-    RulerFontTemplate font_;
     double rangeLow_ = 1.0;
     double rangeHigh_ = 100.0;
     QString units_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -176,6 +177,9 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
     std::string_view line;
     int thinning = 0;
     int64_t previous = 0;
+    // Time of the data line looked at last (none at the start of a part, which never starts in
+    // the hour the autumn change repeats): it decides how a time in that hour reads.
+    std::optional<int64_t> lastLineTime;
     while (reader.Next(line)) {
         if (p.sparse) {
             if (thinning < 7) {
@@ -185,7 +189,8 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
             thinning = 0;
         }
         int64_t t;
-        if (!ParseTimeStamp(line, t, converter)) continue;
+        if (!ParseTimeStamp(line, t, converter, lastLineTime)) continue;
+        if (IsDataLine(line)) lastLineTime = t;
         if (t < p.start) continue;
         if (t > p.end) {
             out.stopped = true;
@@ -264,9 +269,10 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     const int parts = p.sparse || dataEnd == UINT64_MAX || dataEnd <= dataStart
                           ? 1
                           : ChooseParts(dataEnd - dataStart, options.threads);
-    const std::vector<uint64_t> bounds =
+    std::vector<uint64_t> bounds =
         SplitAtLines(source, dataStart, dataEnd == UINT64_MAX ? dataStart : dataEnd, parts, error);
     if (error != 0) return {false, error, false};
+    if (!StartPartsAtPlainTimes(source, bounds, error)) return {false, error, false};
 
     // Room for every record of the window without growing: lines are rarely shorter than 40
     // bytes, and a window has at most one record per second (plus the end padding). Part 0's

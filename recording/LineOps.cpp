@@ -2,7 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include <locale.h>
 
 namespace kws::rec {
 
@@ -50,6 +54,17 @@ private:
     bool negative_ = false;
     int64_t value_ = 0;
 };
+
+// A decimal form (digits, optional fraction, optional exponent; no sign) whose value lies beyond
+// what from_chars reports: overflow, underflow and, with some libraries, subnormal results.
+// Read by the C library in the "C" locale, so the result is strtod's (infinity, a subnormal or
+// zero) whatever locale the program runs in. Rare, so the copy does not matter.
+double OutOfRangeDecimal(const char* begin, const char* end) {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    const std::string text(begin, end);
+    if (cLocale == static_cast<locale_t>(0)) return std::strtod(text.c_str(), nullptr);
+    return strtod_l(text.c_str(), nullptr, cLocale);
+}
 
 inline int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
@@ -134,6 +149,12 @@ bool CheckColumnCount(std::string_view line, int& layoutFlag) {
 }
 
 bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter) {
+    return ParseTimeStamp(line, out, converter, std::nullopt);
+}
+
+bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter,
+                    std::optional<int64_t> previous, bool* repeated) {
+    if (repeated != nullptr) *repeated = false;
     int64_t f[6];
     if (!FastFields(line, f)) GeneralFields(line, f);
     const int64_t day = f[0], month = f[1], hour = f[3], minute = f[4], second = f[5];
@@ -144,7 +165,10 @@ bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& con
     }
     if (year > 3000) year -= 2000;
     int64_t t;
-    if (!converter.ToTime(year, month, day, hour, minute, second, t)) return false;
+    if (!converter.ToTime(year, month, day, hour, minute, second, t,
+                          previous ? &*previous : nullptr, repeated)) {
+        return false;
+    }
     out = t;
     return true;
 }
@@ -187,13 +211,9 @@ double ParseDecimal(std::string_view text) {
     }
     if (!any) return 0.0;
     const char* mantissaEnd = p;
-    bool exponentNegative = false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         const char* q = p + 1;
-        if (q < end && (*q == '+' || *q == '-')) {
-            exponentNegative = *q == '-';
-            ++q;
-        }
+        if (q < end && (*q == '+' || *q == '-')) ++q;
         const char* expDigits = q;
         while (q < end && IsDigit(*q)) ++q;
         p = q > expDigits ? q : mantissaEnd;
@@ -201,7 +221,7 @@ double ParseDecimal(std::string_view text) {
     double v = 0.0;
     auto result = std::from_chars(digits, p, v, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        v = exponentNegative ? 0.0 : HUGE_VAL;
+        v = OutOfRangeDecimal(digits, p);
     } else if (result.ec != std::errc()) {
         v = 0.0;
     }

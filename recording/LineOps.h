@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "recording/LocalTime.h"
@@ -24,6 +25,14 @@ bool CheckColumnCount(std::string_view line, int& layoutFlag);
 bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter);
 // Same, with a converter private to the calling thread.
 bool ParseTimeStamp(std::string_view line, int64_t& out);
+
+// Same, for a line read in order after others: `previous` is the time of the data line read
+// just before it (none at the start). A recorder on local time writes the hour the autumn
+// change repeats twice; a time in it reads as its first pass (daylight-saving time) unless
+// that lies before `previous`, then as its second pass. `repeated`, when given, tells whether
+// the time fell into such an hour.
+bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter,
+                    std::optional<int64_t> previous, bool* repeated = nullptr);
 
 // Value of value column `column` (0 = the first field after the time) times 0.1. A column that
 // is missing or empty reads as -25.0; a field without a number at its start reads as 0.0.

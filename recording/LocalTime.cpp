@@ -71,10 +71,15 @@ void LocalTimeConverter::FillEntry(Entry& e, int64_t hourKey) {
     e.uniform =
         firstCount > 0 && firstCount == lastCount && std::equal(first, first + firstCount, last);
     e.offset = e.uniform ? first[0] : 0;
+    // Two offsets valid for the whole hour: the clock went back and runs through it twice.
+    e.repeated = e.uniform && firstCount >= 2;
+    e.laterOffset = e.repeated ? first[1] : e.offset;
 }
 
 bool LocalTimeConverter::ToTimeMiss(int64_t year, int64_t month, int64_t day, int64_t hour,
-                                    int64_t minute, int64_t second, int64_t& out) {
+                                    int64_t minute, int64_t second, int64_t& out,
+                                    const int64_t* previous, bool* repeated) {
+    if (repeated != nullptr) *repeated = false;
     int64_t naive;
     if (!NaiveSeconds(year, month, day, hour, minute, second, naive)) return false;
     const int64_t hourKey = FloorDiv(naive, 3600);
@@ -82,6 +87,12 @@ bool LocalTimeConverter::ToTimeMiss(int64_t year, int64_t month, int64_t day, in
     if (!(e.valid && e.hourKey == hourKey)) FillEntry(e, hourKey);
     if (!e.uniform) return ToTimeSlow(naive, out);
     out = naive - e.offset;
+    if (e.repeated) {
+        // The first pass, unless that puts the time before the line read just before it.
+        if (previous != nullptr && out < *previous) out = naive - e.laterOffset;
+        if (repeated != nullptr) *repeated = true;
+        return true;
+    }
     if (IsPlainHour(year, month, day, hour) && minute >= 0 && minute <= 59 && second >= 0 &&
         second <= 59) {
         memoKey_ = HourKey(year, month, day, hour);

@@ -7,8 +7,9 @@
 // itself (once per minute) only in the rare hours where the offset changes.
 //
 // In the repeated hour of the autumn change a local time names two instants and mktime's answer
-// depends on its earlier calls. The converter always gives the earlier instant, the reading
-// in daylight-saving time.
+// depends on its earlier calls. The converter gives the earlier instant, the reading in
+// daylight-saving time, unless the caller passes the time of the line before and the earlier
+// instant would lie before it: then the later one (the hour's second pass).
 //
 // LocalTimeFormatter goes the other way (seconds to local fields), cached per UTC hour.
 // Both are cheap to construct; each thread uses its own. They assume the process time zone
@@ -71,15 +72,22 @@ public:
 
     // Converts the fields as local time; false when the date lies outside what the platform's
     // calendar can represent (years beyond roughly +-100000).
+    //
+    // In an hour the autumn change repeats, the earlier instant is taken unless `previous` is
+    // given and that instant lies before it; then the later one. `repeated`, when given, tells
+    // whether the fields fell into such an hour.
     bool ToTime(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
-                int64_t second, int64_t& out) {
-        // Consecutive lines of a recording mostly share their hour: remember the last one.
+                int64_t second, int64_t& out, const int64_t* previous = nullptr,
+                bool* repeated = nullptr) {
+        // Consecutive lines of a recording mostly share their hour: remember the last one. A
+        // repeated hour is never remembered, its reading depends on the line before.
         if (IsPlainHour(year, month, day, hour) && minute >= 0 && minute <= 59 && second >= 0 &&
             second <= 59 && HourKey(year, month, day, hour) == memoKey_) {
             out = memoBase_ + minute * 60 + second;
+            if (repeated != nullptr) *repeated = false;
             return true;
         }
-        return ToTimeMiss(year, month, day, hour, minute, second, out);
+        return ToTimeMiss(year, month, day, hour, minute, second, out, previous, repeated);
     }
 
     // Seconds of the local calendar as if it had no zone ("naive" local seconds); false for
@@ -116,9 +124,11 @@ private:
 
     struct Entry {
         int64_t hourKey = 0;
-        int64_t offset = 0;  // UTC = naive - offset for every second of the hour
+        int64_t offset = 0;       // UTC = naive - offset for every second of the hour
+        int64_t laterOffset = 0;  // in a repeated hour: the offset of its second pass
         bool valid = false;
-        bool uniform = false;  // false: the offset changes within the hour
+        bool uniform = false;   // false: the offset changes within the hour
+        bool repeated = false;  // every second of the hour happens twice (autumn change)
     };
 
     static bool IsPlainHour(int64_t year, int64_t month, int64_t day, int64_t hour) {
@@ -129,7 +139,7 @@ private:
         return ((year * 16 + month) * 32 + day) * 32 + hour;
     }
     bool ToTimeMiss(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
-                    int64_t second, int64_t& out);
+                    int64_t second, int64_t& out, const int64_t* previous, bool* repeated);
     bool ToTimeSlow(int64_t naive, int64_t& out);
     void FillEntry(Entry& e, int64_t hourKey);
 

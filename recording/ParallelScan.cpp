@@ -1,6 +1,9 @@
 #include "recording/ParallelScan.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "recording/LineOps.h"
 
 namespace kws::rec {
 
@@ -22,6 +25,35 @@ std::vector<uint64_t> SplitAtLines(ByteSource& source, uint64_t begin, uint64_t 
     }
     bounds.push_back(UINT64_MAX);
     return bounds;
+}
+
+bool StartPartsAtPlainTimes(ByteSource& source, std::vector<uint64_t>& bounds, int& error) {
+    // From the last boundary back, so that each one is limited by the final place of the next.
+    LocalTimeConverter converter;
+    for (size_t i = bounds.size() >= 2 ? bounds.size() - 2 : 0; i >= 1; --i) {
+        const uint64_t limit = bounds[i + 1];
+        LineReader reader(source, bounds[i], limit);
+        std::string_view line;
+        for (;;) {
+            const uint64_t at = reader.Position();
+            if (!reader.Next(line)) {
+                if (reader.Failed()) {
+                    error = reader.Error();
+                    return false;
+                }
+                bounds[i] = limit == UINT64_MAX ? reader.Position() : limit;
+                break;
+            }
+            int64_t t;
+            bool repeated = false;
+            if (IsDataLine(line) && ParseTimeStamp(line, t, converter, std::nullopt, &repeated) &&
+                !repeated) {
+                bounds[i] = at;
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace kws::rec

@@ -21,6 +21,12 @@ int ChooseParts(uint64_t bytes, int threads);
 std::vector<uint64_t> SplitAtLines(ByteSource& source, uint64_t begin, uint64_t end, int parts,
                                    int& error);
 
+// Moves every inner boundary forward past lines that are not data lines with a time and past
+// lines whose time lies in an hour the autumn clock change repeats, so that each part starts at
+// a line whose time reads the same with or without the lines before it. A boundary never passes
+// the one after it (its part is then empty). On a read error returns false and sets `error`.
+bool StartPartsAtPlainTimes(ByteSource& source, std::vector<uint64_t>& bounds, int& error);
+
 // Runs work(i) for i in [0, parts), part 0 on the calling thread. A part whose thread cannot be
 // started (no memory for its stack) runs on the calling thread too. An exception of any part
 // reaches the caller once every thread has ended (never through a thread's own end, which

@@ -79,6 +79,9 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
     if (reader.Truncated() || !CheckColumnCount(line, layoutFlag)) return NotRecording();
     int64_t t1 = 0;
     if (!ParseTimeStamp(line, t1, converter)) return NotRecording();
+    // The time of the data line read last: it decides the reading of a time in the hour the
+    // autumn change repeats.
+    std::optional<int64_t> lastTime = t1;
 
     // The second line must follow within 5 seconds.
     std::string_view second;
@@ -86,10 +89,12 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
     if (reader.Failed()) return ReadFailure(reader.Error());
     const bool secondIsData = haveSecond && IsDataLine(second);
     int64_t t2 = 0;
-    const bool t2Parsed = ParseTimeStamp(haveSecond ? second : std::string_view(), t2, converter);
+    const bool t2Parsed =
+        ParseTimeStamp(haveSecond ? second : std::string_view(), t2, converter, lastTime);
     if (t2Parsed && t2 - t1 > 5) return NotRecording();
-    // The offered start is the second data line's time; a recording with a single data line
-    // starts at that line.
+    if (secondIsData && t2Parsed) lastTime = t2;
+    // The offered start is the second data line's time; a recording with a single data line, or
+    // one whose second line is no data line, starts at its first line.
     const int64_t start = secondIsData && t2Parsed ? t2 : t1;
 
     // Everything read so far that is a data line counts for the end search from the start, which
@@ -108,7 +113,8 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
         if (reader.Failed()) return ReadFailure(reader.Error());
         const bool data = have && IsDataLine(l);
         int64_t t;
-        const bool parsed = data && ParseTimeStamp(l, t, converter);
+        const bool parsed = data && ParseTimeStamp(l, t, converter, lastTime);
+        if (parsed) lastTime = t;
         if (!data) prefixAllData = false;
         if (parsed && prefixAllData) prefixMax = std::max(*prefixMax, t);
         if (i == headerLines - 1) tC = parsed ? std::optional<int64_t>(t) : std::nullopt;
@@ -122,8 +128,10 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
     const uint64_t runEnd = size >= 0 ? static_cast<uint64_t>(size) : runStart;
     const int parts = runEnd > runStart ? ChooseParts(runEnd - runStart, 0) : 1;
     int error = 0;
-    const std::vector<uint64_t> bounds = SplitAtLines(source, runStart, runEnd, parts, error);
+    std::vector<uint64_t> bounds = SplitAtLines(source, runStart, runEnd, parts, error);
     if (error != 0) return ReadFailure(error);
+    // A part reads its first time without the line before it: let none start in a repeated hour.
+    if (!StartPartsAtPlainTimes(source, bounds, error)) return ReadFailure(error);
     struct RunPart {
         bool sawNonData = false;
         std::optional<int64_t> last, max;
@@ -134,6 +142,7 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
         RunPart& part = runParts[static_cast<size_t>(i)];
         LineReader partReader(source, bounds[i], bounds[i + 1]);
         LocalTimeConverter partConverter;
+        std::optional<int64_t> previous = i == 0 ? lastTime : std::nullopt;
         std::string_view l;
         while (partReader.Next(l)) {
             if (!IsDataLine(l)) {
@@ -141,7 +150,8 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
                 break;
             }
             int64_t t;
-            if (!ParseTimeStamp(l, t, partConverter)) continue;
+            if (!ParseTimeStamp(l, t, partConverter, previous)) continue;
+            previous = t;
             part.last = t;
             part.max = part.max ? std::max(*part.max, t) : t;
         }
@@ -155,10 +165,14 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
         if (part.sawNonData) break;
     }
 
-    const bool inOrder = tC && tD && *tD > *tC;
+    // Without a comparison time (the line it would come from is no data line) nothing speaks
+    // against the order: the end search runs as usual.
+    const bool inOrder = !tC || (tD && *tD > *tC);
     int64_t end = start;
     if (inOrder) {
-        end = *runMax;
+        // An empty run (the search starts at a line that is no data line) leaves the latest
+        // time of the data lines read before it.
+        end = runMax ? *runMax : *prefixMax;
     } else {
         // Not in order: the end search runs from the first data line instead.
         end = *prefixMax;

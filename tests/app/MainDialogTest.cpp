@@ -78,7 +78,7 @@ TEST(MainDialog, StartsEmptyOpensARecordingAndResets) {
     EXPECT_EQ(f.Time(1004)->time(), QTime(10, 0, 1));
     EXPECT_EQ(f.Time(1008)->time(), QTime(12, 59, 59));
     EXPECT_EQ(f.dialog->LayoutFlag(), 0);
-    EXPECT_TRUE(f.dialog->InfoText().contains("Zirkulationspumpe (%)"));
+    EXPECT_TRUE(f.dialog->InfoText().contains("WW Pumpe (%)\n - Zirkulationspumpe (EIN / AUS)"));
     EXPECT_TRUE(f.dialog->InfoAlignment() & Qt::AlignLeft);
     // The chosen dates stay inside the recording.
     EXPECT_EQ(f.Date(1003)->minimumDate(), QDate(2008, 6, 3));

@@ -27,26 +27,33 @@ void Ranges(CGraphPanel* p, double& x0, double& x1, double& y0, double& y1) {
 
 }  // namespace
 
-TEST(PanelInteraction, RubberBandThenDoubleClickZoomsToTheRectangle) {
-    GraphFixture f;
-    CGraphPanel* p = f.Panel();
-    p->SetRanges(0, 1000, 0, 100, true);
-    const LinearMap x = p->XMap(), y = p->YMap();
-    const QPoint a(100, 50), b(300, 200);
-    QTest::mousePress(p, Qt::LeftButton, Qt::NoModifier, a);
-    QTest::mouseMove(p, QPoint(200, 120));
-    QTest::mouseMove(p, b);
-    QTest::mouseRelease(p, Qt::LeftButton, Qt::NoModifier, b);
-    ASSERT_TRUE(p->ZoomRectShown());
-    QTest::mouseDClick(p, Qt::LeftButton, Qt::NoModifier, QPoint(200, 120));
-    EXPECT_FALSE(p->ZoomRectShown());
-    double x0, x1, y0, y1;
-    Ranges(p, x0, x1, y0, y1);
-    const QRect r = QRect(a, b).normalized();
-    EXPECT_DOUBLE_EQ(x0, x.PixelToWorld(r.left()));
-    EXPECT_DOUBLE_EQ(x1, x.PixelToWorld(r.left() + r.width()));
-    EXPECT_DOUBLE_EQ(y0, y.PixelToWorld(r.top() + r.height()));
-    EXPECT_DOUBLE_EQ(y1, y.PixelToWorld(r.top()));
+TEST(PanelInteraction, RubberBandZoomsToTheDraggedCornersWhicheverWayItRuns) {
+    // A view of 0 .. 1000 by 0 .. 100: the world under widget pixel (px, py) is
+    // (1000 px / width, 100 (height - py) / height).
+    const QPoint corners[4][2] = {{{100, 50}, {300, 200}},
+                                  {{300, 200}, {100, 50}},
+                                  {{300, 50}, {100, 200}},
+                                  {{100, 200}, {300, 50}}};
+    for (const auto& drag : corners) {
+        GraphFixture f;
+        CGraphPanel* p = f.Panel();
+        p->SetRanges(0, 1000, 0, 100, true);
+        const double w = p->width(), h = p->height();
+        QTest::mousePress(p, Qt::LeftButton, Qt::NoModifier, drag[0]);
+        QTest::mouseMove(p, QPoint(200, 120));
+        QTest::mouseMove(p, drag[1]);
+        QTest::mouseRelease(p, Qt::LeftButton, Qt::NoModifier, drag[1]);
+        ASSERT_TRUE(p->ZoomRectShown());
+        QTest::mouseDClick(p, Qt::LeftButton, Qt::NoModifier, QPoint(200, 120));
+        EXPECT_FALSE(p->ZoomRectShown());
+        double x0, x1, y0, y1;
+        Ranges(p, x0, x1, y0, y1);
+        const std::string from = std::to_string(drag[0].x()) + "," + std::to_string(drag[0].y());
+        EXPECT_DOUBLE_EQ(x0, 1000 * 100 / w) << from;
+        EXPECT_DOUBLE_EQ(x1, 1000 * 300 / w) << from;
+        EXPECT_DOUBLE_EQ(y0, 100 * (h - 200) / h) << from;
+        EXPECT_DOUBLE_EQ(y1, 100 * (h - 50) / h) << from;
+    }
 }
 
 TEST(PanelInteraction, ClickWithoutDragShowsNoZoomRectangleAndApplyClips) {

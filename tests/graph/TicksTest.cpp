@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "graph/LinearMap.h"
+#include "graph/Ruler.h"
 
 namespace {
 std::vector<double> Values(double w0, double w1, int n) {
@@ -89,6 +90,55 @@ TEST(ComputeTicks, ReversedNegativeEqualTinyAndHugeRanges) {
     }
     EXPECT_EQ(LinearMap(0, 100, 0, 1).ComputeTicks(0).Count(), 10);  // n = 0 takes the step 0.1
     EXPECT_TRUE(LinearMap(0, 100, 0, 1e308 * 10).ComputeTicks(5).values.empty());  // infinity
+}
+
+TEST(ComputeTicks, NarrowRangesFarFromZeroGetTicks) {
+    // 1000 .. 1000.5: exponent 0, step 0.1 (single precision), first tick the multiple of the
+    // step nearest to 1000 inside the range: 10000 x 0.10000000149 = 1000.0000149.
+    TickSet t = LinearMap(0, 100, 1000, 1000.5).ComputeTicks(5);
+    EXPECT_EQ(t.exponent, 0);
+    EXPECT_EQ(t.step, static_cast<double>(0.1f));
+    ASSERT_EQ(t.Count(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(t.values[static_cast<size_t>(i)], 1000 + 0.1 * i, 1e-4);
+    EXPECT_NEAR(t.pixels[1], 20, 1e-2);
+    // Reversed and negative the same.
+    EXPECT_EQ(LinearMap(0, 100, 1000.5, 1000).ComputeTicks(5).Count(), 5);
+    EXPECT_EQ(LinearMap(0, 100, -1000.5, -1000).ComputeTicks(5).Count(), 5);
+    t = LinearMap(0, 100, 123456.25, 123456.75).ComputeTicks(5);
+    ASSERT_GE(t.Count(), 4);
+    EXPECT_NEAR(t.values[0], 123456.3, 1e-2);
+    // Where the first pass already found ticks they stay: 100 .. 100.15 for two intervals
+    // stops at exponent 0 (100 is not below 100) with the ticks 1000 and 1001 times the step.
+    t = LinearMap(0, 100, 100, 100.15).ComputeTicks(2);
+    EXPECT_EQ(t.exponent, 0);
+    ASSERT_EQ(t.Count(), 2);
+    EXPECT_NEAR(t.values[0], 100.0000015, 1e-7);
+    EXPECT_NEAR(t.values[1], 100.1000015, 1e-7);
+}
+
+TEST(TickLabels, DecimalsFollowTheStepAndZeroHasNoSign) {
+    EXPECT_EQ(TickDecimals(static_cast<double>(0.1f)), 1);
+    EXPECT_EQ(TickDecimals(static_cast<double>(0.2f)), 1);
+    EXPECT_EQ(TickDecimals(0.1), 1);
+    EXPECT_EQ(TickDecimals(1.0 * 0.1), 1);
+    EXPECT_EQ(TickDecimals(0.5), 1);
+    EXPECT_EQ(TickDecimals(0.05), 2);
+    EXPECT_EQ(TickDecimals(static_cast<double>(0.2f) * 0.1), 2);
+    EXPECT_EQ(TickDecimals(0.01), 2);
+    EXPECT_EQ(TickDecimals(0.005), 3);
+    EXPECT_EQ(TickDecimals(1), 0);
+    EXPECT_EQ(TickDecimals(2), 0);
+    EXPECT_EQ(TickDecimals(50), 0);
+    EXPECT_EQ(TickDecimals(static_cast<double>(0.1f) * 100), 0);  // 10.000000149
+    EXPECT_EQ(TickDecimals(0), 0);
+    EXPECT_EQ(TickLabelText(20.1000000015, 1), "20.1");
+    EXPECT_EQ(TickLabelText(0.05000000075, 2), "0.05");
+    EXPECT_EQ(TickLabelText(-1e-17, 1), "0.0");
+    EXPECT_EQ(TickLabelText(-0.04, 1), "0.0");
+    EXPECT_EQ(TickLabelText(-0.4, 0), "0");
+    EXPECT_EQ(TickLabelText(-0.5, 1), "-0.5");
+    EXPECT_EQ(TickLabelText(-10, 0), "-10");
+    EXPECT_EQ(TickLabelText(250, 0), "250");
 }
 
 TEST(LinearMap, ConversionsBothWaysAndDegenerateRanges) {

@@ -166,3 +166,64 @@ TEST(ParseDecimal, MatchesTheCLibraryOnDecimalForms) {
     EXPECT_EQ(ParseDecimal("1e-999"), 0.0);
     EXPECT_EQ(ParseDecimal("123456789012345678901234"), 123456789012345678901234.0);
 }
+
+TEST(ParseDecimal, NumbersBeyondTheRangeOfADoubleReadAsStrtodReadsThem) {
+    // The reference is the C library's strtod in the "C" locale, in which tests run.
+    auto expectLikeStrtod = [](const std::string& s) {
+        const double expected = std::strtod(s.c_str(), nullptr);
+        const double got = ParseDecimal(s);
+        EXPECT_EQ(got, expected) << s.substr(0, 60) << "... (" << s.size() << " characters)";
+        EXPECT_EQ(std::signbit(got), std::signbit(expected)) << s.substr(0, 60);
+    };
+    const std::string zeros330(330, '0'), zeros320(320, '0'), zeros400(400, '0');
+    std::string digits400 = "7";
+    for (int i = 1; i < 400; ++i) digits400 += static_cast<char>('0' + (i * 7) % 10);
+    // 400 digits: infinity; 0.(330 zeros)1: zero; 0.(320 zeros)1: a subnormal.
+    EXPECT_EQ(ParseDecimal(digits400), HUGE_VAL);
+    EXPECT_EQ(ParseDecimal("-" + digits400), -HUGE_VAL);
+    EXPECT_EQ(ParseDecimal("0." + zeros330 + "1"), 0.0);
+    EXPECT_FALSE(std::signbit(ParseDecimal("0." + zeros330 + "1")));
+    EXPECT_TRUE(std::signbit(ParseDecimal("-0." + zeros330 + "1")));
+    EXPECT_GT(ParseDecimal("0." + zeros320 + "1"), 0.0);
+    for (const std::string& s :
+         {digits400, "-" + digits400, "0." + zeros330 + "1", "-0." + zeros330 + "1",
+          "0." + zeros320 + "1", "0." + zeros320 + "123456789", digits400 + ".5",
+          // Near the largest double and beyond.
+          std::string("1.7976931348623157e308"), std::string("1.7976931348623158e308"),
+          std::string("1.7976931348623159e308"), std::string("2e308"), std::string("1e309"),
+          std::string("-1e309"), std::string("99999e304"),
+          // Near the smallest normal and subnormal doubles and below.
+          std::string("2.2250738585072014e-308"), std::string("2.2250738585072011e-308"),
+          std::string("1e-310"), std::string("4.9406564584124654e-324"),
+          std::string("2.4703282292062328e-324"), std::string("2.4703282292062327e-324"),
+          std::string("3e-324"), std::string("1e-324"), std::string("-1e-324"),
+          std::string("1e-400"), std::string("0.0001e-320"),
+          // Long mantissas with exponents that bring them back into range, and out again.
+          "1" + zeros400 + "e-400", "0." + zeros400 + "5e401", "123" + zeros400 + "e-350",
+          "123" + zeros400 + "e-60", "0." + zeros400 + "123e100", "0." + zeros400 + "1e-5",
+          digits400 + "e-399", digits400 + "e-100", digits400 + "e-700", "0." + zeros330 + "1e331",
+          "0." + zeros330 + "1e10",
+          // A zero with any exponent stays zero.
+          std::string("0e99999"), "0." + zeros400 + "e-99999", std::string("-0e400")}) {
+        expectLikeStrtod(s);
+    }
+    // Random long forms around the limits.
+    std::mt19937 random(8);
+    for (int i = 0; i < 3000; ++i) {
+        std::string s = random() % 4 == 0 ? "-" : "";
+        const int whole = static_cast<int>(random() % 40),
+                  fraction = static_cast<int>(random() % 400);
+        for (int k = 0; k < whole; ++k) s += static_cast<char>('0' + random() % 10);
+        if (fraction > 0 || whole == 0) {
+            s += '.';
+            const int leading = static_cast<int>(random() % 360);
+            for (int k = 0; k < fraction; ++k)
+                s += k < leading ? '0' : static_cast<char>('0' + random() % 10);
+            if (whole == 0 && fraction == 0) s += '1';
+        }
+        if (random() % 3 != 0) {
+            s += 'e' + std::to_string(static_cast<int>(random() % 1300) - 650);
+        }
+        expectLikeStrtod(s);
+    }
+}

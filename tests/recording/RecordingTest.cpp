@@ -176,3 +176,39 @@ TEST(OpenRecording, GeneratedRecordingsOfBothLayouts) {
         EXPECT_EQ(facts.endTime, o.startTime + o.seconds - 1);
     }
 }
+
+TEST(OpenRecording, AStrayLineEarlyInTheFileDoesNotCutTheRecording) {
+    ScopedTimeZone zone("Europe/Berlin");
+    auto run = [](int from, int to) {
+        std::string text;
+        for (int s = from; s <= to; ++s) text += Line(12, 3, 10, 0, s);
+        return text;
+    };
+    const std::string stray = "#### Netzausfall ####\n";
+    RecordingFacts facts;
+    // One header line: the order check reads the line after the second data line, the marker.
+    // No comparison time: the end search runs to the last line. The start is the second line.
+    ASSERT_TRUE(OpenText("Kopf\n" + run(0, 1) + stray + run(2, 29), facts).Ok());
+    EXPECT_EQ(facts.startTime, MkTime(2009, 3, 12, 10, 0, 1));
+    EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 29));
+    // Two header lines, the marker is the second line the order check reads.
+    ASSERT_TRUE(OpenText("K1\nK2\n" + run(0, 2) + stray + run(4, 29), facts).Ok());
+    EXPECT_EQ(facts.startTime, MkTime(2009, 3, 12, 10, 0, 1));
+    EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 29));
+    // No header lines and a junk second line: the start is the first data line.
+    for (const std::string& junk : {stray, std::string("x\n"), std::string("\n")}) {
+        ASSERT_TRUE(OpenText(run(0, 0) + junk + run(2, 29), facts).Ok()) << junk;
+        EXPECT_EQ(facts.startTime, MkTime(2009, 3, 12, 10, 0, 0)) << junk;
+        EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 29)) << junk;
+    }
+    // The end search itself stops at the first line that is no data line: nothing after the
+    // second marker counts, and the latest data line before it is the end.
+    ASSERT_TRUE(OpenText("Kopf\n" + run(0, 1) + stray + stray + run(4, 29), facts).Ok());
+    EXPECT_EQ(facts.startTime, MkTime(2009, 3, 12, 10, 0, 1));
+    EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 1));
+    ASSERT_TRUE(OpenText("Kopf\n" + run(0, 1) + stray, facts).Ok());
+    EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 1));
+    // A comparison time that is later than the run after it still means "not in order".
+    ASSERT_TRUE(OpenText("Kopf\n" + run(0, 2) + run(0, 0), facts).Ok());
+    EXPECT_EQ(facts.endTime, MkTime(2009, 3, 12, 10, 0, 2));
+}

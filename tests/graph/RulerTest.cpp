@@ -1,0 +1,274 @@
+// What the rulers say: the value under each value tick with the decimals its step needs, the
+// time of the series-0 sample under each time tick, the tick places on the grid lines, dates.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "graph/Ruler.h"
+#include "tests/graph/GraphTestSupport.h"
+#include "tests/recording/TestSupport.h"
+
+using kws::test::CountRaw;
+using kws::test::GraphFixture;
+using kws::test::MkTime;
+using kws::test::Raw;
+using kws::test::ScopedTimeZone;
+
+namespace {
+
+// Local time through the C library, as the expected label texts.
+QString Local(int64_t t, const char* format) {
+    const time_t tt = static_cast<time_t>(t);
+    struct tm tm;
+    localtime_r(&tt, &tm);
+    char buf[64];
+    std::strftime(buf, sizeof buf, format, &tm);
+    return QString::fromLatin1(buf);
+}
+
+// Series 0 (and nothing else) with one point per entry of `times`, y = 50.
+void AddSeriesZero(GraphFixture& f, const std::vector<int64_t>& times) {
+    f.graph->SetAxisTitle("Temperatur", "°C", 1, 0, 1);
+    f.graph->AddSeries(RGB(0, 0, 255), "Kurve", 1, 1, 0);
+    for (size_t i = 0; i < times.size(); ++i)
+        f.graph->AddPoint(0, static_cast<double>(i), 50, 0, -1, times[i]);
+}
+
+std::vector<int64_t> Seconds(int64_t start, int count, int64_t step = 1) {
+    std::vector<int64_t> t;
+    for (int i = 0; i < count; ++i) t.push_back(start + i * step);
+    return t;
+}
+
+// The decimals a label needs for ticks `spacing` apart.
+int DecimalsFor(double spacing) {
+    if (spacing >= 0.999) return 0;
+    if (spacing >= 0.0999) return 1;
+    if (spacing >= 0.00999) return 2;
+    return 3;
+}
+
+int Decimals(const QString& text) {
+    const int dot = text.indexOf('.');
+    return dot < 0 ? 0 : static_cast<int>(text.size()) - dot - 1;
+}
+
+}  // namespace
+
+TEST(ValueRuler, LabelsShowTheValueUnderEachTickWithTheDecimalsOfItsStep) {
+    GraphFixture f;
+    FVRuler* ruler = f.Container()->VerticalRuler();
+    const QRect rect = ruler->rect();
+    const double bottom = rect.height() - 1;  // the ruler's pixel for its low end; top is 0
+    struct Case {
+        double low, high;
+        const char* pattern;  // every label
+    };
+    const Case cases[] = {
+        {0, 100, R"(^\d+$)"},          {0, 250, R"(^\d+$)"},
+        {0, 0.5, R"(^0\.\d\d?$)"},     {20, 20.5, R"(^20\.\d\d?$)"},
+        {0, 0.05, R"(^0\.0\d\d?$)"},   {1000, 1000.5, R"(^1000\.\d\d?$)"},
+        {-1, 1, R"(^-?[01]\.\d\d?$)"}, {-0.3, 0.3, R"(^-?0\.\d\d?$)"},
+        {100, 0, R"(^\d+$)"},  // reversed
+    };
+    for (const Case& c : cases) {
+        ruler->SetRange(c.low, c.high, false);
+        const RulerLayout layout = ruler->Layout(rect);
+        const std::string what = std::to_string(c.low) + ".." + std::to_string(c.high);
+        ASSERT_EQ(layout.labels.size(), layout.majorTicks.size()) << what;
+        ASSERT_GE(layout.labels.size(), 3u) << what;
+        const double worldPerPixel = std::fabs(c.high - c.low) / bottom;
+        const double spacing =
+            std::fabs(layout.labels[1].text.toDouble() - layout.labels[0].text.toDouble());
+        int drawn = 0;
+        for (size_t i = 0; i < layout.labels.size(); ++i) {
+            const QString& text = layout.labels[i].text;
+            drawn += layout.labels[i].drawn;
+            EXPECT_TRUE(QRegularExpression(c.pattern).match(text).hasMatch())
+                << what << ": " << text.toStdString();
+            EXPECT_FALSE(text.startsWith("-0") && text.toDouble() == 0.0) << what;
+            EXPECT_EQ(Decimals(text), DecimalsFor(spacing)) << what << ": " << text.toStdString();
+            // The value at the tick's pixel, within a pixel and the label's rounding.
+            const double y = layout.majorTicks[i];
+            const double under = c.low + (bottom - y) / bottom * (c.high - c.low);
+            EXPECT_NEAR(text.toDouble(), under, worldPerPixel + 0.5 * std::pow(10, -Decimals(text)))
+                << what << ": " << text.toStdString();
+            if (i > 0) {
+                EXPECT_NE(text, layout.labels[i - 1].text) << what;
+            }
+        }
+        EXPECT_GE(drawn, 2) << what;
+    }
+}
+
+TEST(ValueRuler, TheUnitsTextNeverOverlapsALabel) {
+    GraphFixture f;
+    FVRuler* ruler = f.Container()->VerticalRuler();
+    ruler->SetUnitsAndCaption("°C", "Temperatur, °C");
+    int h = 0;
+    const QFontMetrics metrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, ruler->DpiX()), h));
+    const int unitsWidth = metrics.horizontalAdvance("°C");
+    int checked = 0;
+    for (int height = 120; height <= 520; height += 7) {
+        for (auto [low, high] :
+             {std::pair{0.0, 100.0}, std::pair{0.0, 250.0}, std::pair{20.0, 20.5},
+              std::pair{-17.0, 113.0}, std::pair{1000.0, 1000.5}}) {
+            ruler->SetRange(low, high, false);
+            const RulerLayout layout = ruler->Layout(QRect(0, 0, ruler->width(), height));
+            // Text runs upward: the units from units.y up over their width, a label from its y
+            // up over its width.
+            const int unitsLow = layout.units.y;
+            EXPECT_GE(unitsLow - unitsWidth, 0);
+            for (const RulerLabel& l : layout.labels) {
+                if (!l.drawn) continue;
+                const int labelTop = l.y - metrics.horizontalAdvance(l.text);
+                EXPECT_GE(labelTop, unitsLow) << height << " " << l.text.toStdString();
+                EXPECT_LT(l.y, height - 1);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 500);
+}
+
+TEST(TimeRuler, TicksStandOnTheVerticalGridLines) {
+    ScopedTimeZone zone("Europe/Berlin");
+    GraphFixture f;
+    f.AddThreeCurves(3600, MkTime(2008, 6, 3, 10, 0, 0));
+    FHRuler* ruler = f.Container()->HorizontalRuler();
+    CGraphPanel* p = f.Panel();
+    const uint16_t grey = ToRgb555(RGB(105, 105, 105));
+    for (auto [x0, x1] : {std::pair{4.0, 3595.0}, std::pair{100.0, 130.0}, std::pair{-40.0, 9.5},
+                          std::pair{1234.5, 1800.25}}) {
+        p->SetRanges(x0, x1, 0, 100, true);
+        const QImage& image = p->BackBuffer();
+        // The columns holding a vertical grid line: grey on at least a third of their height.
+        std::vector<double> lines;
+        for (int x = 0; x < image.width(); ++x) {
+            int dots = 0;
+            for (int y = 0; y < image.height(); ++y) dots += Raw(image, x, y) == grey;
+            if (dots > image.height() / 3) lines.push_back(x);
+        }
+        const RulerLayout layout = ruler->Layout(ruler->rect());
+        ASSERT_GE(lines.size(), 3u) << x0;
+        EXPECT_EQ(layout.majorTicks, lines) << x0 << ".." << x1;
+    }
+}
+
+TEST(TimeRuler, LabelsReadTheSeriesZeroSampleUnderEachTickClampedToTheData) {
+    ScopedTimeZone zone("Europe/Berlin");
+    GraphFixture f;
+    const int64_t start = MkTime(2009, 3, 12, 14, 0, 0);
+    AddSeriesZero(f, Seconds(start, 600, 2));  // two seconds apart: index and time differ
+    FHRuler* ruler = f.Container()->HorizontalRuler();
+    CGraphPanel* p = f.Panel();
+    const double w = p->width();
+    // One sample per pixel, the view from `shift` on: the tick at pixel x stands on sample
+    // x + shift (ticks at whole samples), clamped to 0 .. 599.
+    for (double shift : {0.0, -200.0, 300.0}) {
+        p->SetRanges(shift, shift + w, 0, 100, true);
+        const RulerLayout layout = ruler->Layout(ruler->rect());
+        ASSERT_GE(layout.labels.size(), 5u);
+        int drawn = 0;
+        for (size_t i = 0; i < layout.labels.size(); ++i) {
+            const double sample = std::clamp(layout.majorTicks[i] + shift, 0.0, 599.0);
+            EXPECT_EQ(layout.labels[i].text,
+                      Local(start + 2 * static_cast<int64_t>(sample), "%H:%M:%S"))
+                << "shift " << shift << " tick " << layout.majorTicks[i];
+            drawn += layout.labels[i].drawn;
+        }
+        EXPECT_GE(drawn, 5);
+    }
+}
+
+TEST(TimeRuler, ATenSecondViewStartingBetweenMinusOneAndZeroReadsSeconds) {
+    ScopedTimeZone zone("Europe/Berlin");
+    GraphFixture f;
+    const int64_t start = MkTime(2009, 3, 12, 14, 0, 0);
+    AddSeriesZero(f, Seconds(start, 3600));
+    FHRuler* ruler = f.Container()->HorizontalRuler();
+    f.Panel()->SetRanges(-0.5, 9.5, 0, 100, true);
+    const RulerLayout layout = ruler->Layout(ruler->rect());
+    ASSERT_GE(layout.labels.size(), 5u);
+    // Ticks at the whole samples 0, 1, ... (or every second one), each with its own second.
+    const double perSample = f.Panel()->width() / 10.0;
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+        const int sample = static_cast<int>(std::lround(layout.majorTicks[i] / perSample - 0.5));
+        EXPECT_EQ(layout.labels[i].text, Local(start + sample, "%H:%M:%S"));
+        if (i > 0) {
+            EXPECT_NE(layout.labels[i].text, layout.labels[i - 1].text);
+        }
+    }
+}
+
+TEST(TimeRuler, SwitchesToMinutesAtThirtyMinutesOfView) {
+    ScopedTimeZone zone("Europe/Berlin");
+    GraphFixture f;
+    const int64_t start = MkTime(2009, 3, 12, 14, 0, 0);
+    AddSeriesZero(f, Seconds(start, 3600));
+    FHRuler* ruler = f.Container()->HorizontalRuler();
+    const QRegularExpression seconds(R"(^\d\d:\d\d:\d\d$)"), minutes(R"(^\d\d:\d\dh$)");
+    f.Panel()->SetRanges(0, 1799, 0, 100, true);  // 29 minutes 59 seconds
+    for (const RulerLabel& l : ruler->Layout(ruler->rect()).labels)
+        EXPECT_TRUE(seconds.match(l.text).hasMatch()) << l.text.toStdString();
+    f.Panel()->SetRanges(0, 1800, 0, 100, true);  // 30 minutes
+    const RulerLayout layout = ruler->Layout(ruler->rect());
+    for (const RulerLabel& l : layout.labels)
+        EXPECT_TRUE(minutes.match(l.text).hasMatch()) << l.text.toStdString();
+    EXPECT_EQ(layout.labels[0].text, "14:00h");
+}
+
+TEST(TimeRuler, DatesUnderTheFirstDrawnLabelAndAtEveryChangeOfDay) {
+    ScopedTimeZone zone("Europe/Berlin");
+    // Labels three days apart at the same clock time: each one is a new day.
+    {
+        GraphFixture f;
+        const int64_t start = MkTime(2009, 5, 2, 6, 40, 0);  // no clock change in 27 days
+        AddSeriesZero(f, Seconds(start, 10, 3 * 86400));
+        FHRuler* ruler = f.Container()->HorizontalRuler();
+        f.Panel()->SetRanges(-0.5, 9.5, 0, 100, true);
+        const RulerLayout layout = ruler->Layout(ruler->rect());
+        const double perSample = f.Panel()->width() / 10.0;
+        int dated = 0;
+        for (size_t i = 0; i < layout.labels.size(); ++i) {
+            if (!layout.labels[i].drawn) continue;
+            const int sample =
+                static_cast<int>(std::lround(layout.majorTicks[i] / perSample - 0.5));
+            EXPECT_EQ(layout.labels[i].text, "06:40h");
+            EXPECT_EQ(layout.dates[i].text, Local(start + sample * 3 * 86400, "%d/%m/%Y"));
+            ++dated;
+        }
+        EXPECT_GE(dated, 4);
+    }
+    // Across midnight, one sample per pixel from 23:59:00: the tick at pixel 0 has no room for
+    // its label, so the first drawn label carries the first date; the next date comes with
+    // the first drawn label after midnight, and no other label has one.
+    {
+        GraphFixture f;
+        const int64_t start = MkTime(2009, 3, 16, 23, 59, 0);
+        AddSeriesZero(f, Seconds(start, 3600));
+        FHRuler* ruler = f.Container()->HorizontalRuler();
+        f.Panel()->SetRanges(0, f.Panel()->width(), 0, 100, true);
+        const RulerLayout layout = ruler->Layout(ruler->rect());
+        ASSERT_GE(layout.labels.size(), 4u);
+        EXPECT_EQ(layout.majorTicks[0], 0.0);
+        EXPECT_FALSE(layout.labels[0].drawn);
+        QString previousDay;
+        std::vector<QString> dates;
+        for (size_t i = 0; i < layout.labels.size(); ++i) {
+            if (!layout.labels[i].drawn) continue;
+            const QString day =
+                Local(start + static_cast<int64_t>(layout.majorTicks[i]), "%d/%m/%Y");
+            EXPECT_EQ(layout.dates[i].text, day == previousDay ? QString() : day) << i;
+            if (day != previousDay) dates.push_back(day);
+            previousDay = day;
+        }
+        EXPECT_EQ(dates, (std::vector<QString>{"16/03/2009", "17/03/2009"}));
+    }
+}
