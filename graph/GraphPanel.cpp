@@ -180,9 +180,9 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
 }
 
 int CGraphPanel::TimeLabelCount() const {
-    return horizontalRuler_ != nullptr
-               ? horizontalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
-               : 5;
+    if (horizontalRuler_ == nullptr) return 5;
+    if (!HasMaps()) return horizontalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()));
+    return horizontalRuler_->LabelCountFor(*xMap_, width());
 }
 
 TickSet CGraphPanel::VerticalGridTicks() const {

@@ -148,6 +148,105 @@ int FHRuler::GetLabelCapacity(const QRect& rect) const {
     return Capacity(rect.width(), QStringLiteral("99.99 h "), DpiY());
 }
 
+std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const QRect& rect) const {
+    std::vector<LabelPlan> plan;
+    if (panel_ == nullptr) return plan;
+    const int left = rect.left();
+    const int r = rect.left() + rect.width() - 1;
+    const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
+    int H = 0;
+    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H));
+    const double scale = panel_->PixelScale();
+    const double offset =
+        panel_->parentWidget() == parentWidget() ? panel_->x() - x() : 0.0;  // side by side
+    const CGraphProps* series = panel_->SeriesZero();
+    const int64_t spanMinutes = (endTime_ - startTime_) / 60;
+    const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
+    bool anyDrawn = false;
+    kws::rec::LocalFields previous{};  // of the last drawn label
+    for (int i = 0; i < ticks.Count(); ++i) {
+        LabelPlan label;
+        // The panel's grid lines lie on device pixels; the ruler lies below the panel.
+        label.x =
+            static_cast<double>(LinearMap::TruncatePixel(ticks.pixels[static_cast<size_t>(i)])) /
+                scale +
+            offset;
+        // The sample under the tick: the integer part of its world x, clamped to series 0.
+        int64_t labelTime = NullTimeStamp();
+        if (series != nullptr && series->GetCount() > 0) {
+            const double last = series->GetCount() - 1;
+            const double index =
+                std::clamp(std::trunc(ticks.values[static_cast<size_t>(i)]), 0.0, last);
+            labelTime = series->GetPoint(static_cast<int>(index)).time;
+        }
+        label.time = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
+        const int w = metrics.horizontalAdvance(label.time);
+        label.left = static_cast<int>(std::floor(label.x)) - w / 2;
+        label.timeWidth = w;
+        label.drawn = left + 16 < label.left && label.left + 2 * (w / 2) < r - margin;
+        // A date under the first drawn label and wherever the day changes from the label drawn
+        // before. A label whose date would run past the ruler's end is left out with it.
+        if (label.drawn) {
+            kws::rec::LocalFields l{};
+            kws::rec::LocalFieldsOf(labelTime, l);
+            const bool sameDay =
+                l.day == previous.day && l.month == previous.month && l.year == previous.year;
+            if (!anyDrawn || !sameDay) {
+                label.date =
+                    QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
+                label.dateWidth = metrics.horizontalAdvance(label.date);
+                if (label.left + label.dateWidth >= r - margin) {
+                    label.drawn = false;
+                    label.date.clear();
+                    label.dateWidth = 0;
+                }
+            }
+            if (label.drawn) {
+                previous = l;
+                anyDrawn = true;
+            }
+        }
+        plan.push_back(label);
+    }
+    return plan;
+}
+
+bool FHRuler::Crowded(const std::vector<LabelPlan>& plan) const {
+    int H = 0;
+    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H))
+                        .horizontalAdvance(QLatin1Char(' '));
+    const LabelPlan* lastTime = nullptr;
+    const LabelPlan* lastDate = nullptr;
+    for (const LabelPlan& label : plan) {
+        if (!label.drawn) continue;
+        if (lastTime != nullptr && label.left < lastTime->left + lastTime->timeWidth + gap)
+            return true;
+        lastTime = &label;
+        if (label.date.isEmpty()) continue;
+        if (lastDate != nullptr && label.left < lastDate->left + lastDate->dateWidth + gap)
+            return true;
+        lastDate = &label;
+    }
+    return false;
+}
+
+int FHRuler::LabelCountFor(const LinearMap& panelMap, int panelWidth) const {
+    int n = GetLabelCapacity(QRect(0, 0, panelWidth, height()));
+    if (panel_ == nullptr) return n;
+    // Fewer intervals give a wider tick step; only a new tick set needs a new look.
+    int lastCount = -1;
+    double lastFirst = 0.0;
+    for (; n > 1; --n) {
+        const TickSet ticks = panelMap.ComputeTicks(n);
+        if (ticks.Count() == lastCount && ticks.Count() > 0 && ticks.values[0] == lastFirst)
+            continue;
+        lastCount = ticks.Count();
+        lastFirst = ticks.Count() > 0 ? ticks.values[0] : 0.0;
+        if (!Crowded(PlanLabels(ticks, rect()))) break;
+    }
+    return n;
+}
+
 RulerLayout FHRuler::Layout(const QRect& rect) const {
     RulerLayout out;
     const int left = rect.left(), top = rect.top();
@@ -158,8 +257,7 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
         return out;
     }
     int H = 0;
-    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H);
-    const QFontMetrics metrics(font);
+    LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H);
     out.textHeight = H;
     out.tickLength = DeviceUnits(kTickLength, DpiY());
     const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
@@ -176,47 +274,15 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
     auto onRuler = [&](double devicePixel) {
         return static_cast<double>(LinearMap::TruncatePixel(devicePixel)) / scale + offset;
     };
-
-    const CGraphProps* series = panel_->SeriesZero();
-    const int64_t spanMinutes = (endTime_ - startTime_) / 60;
-    const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
-    bool anyDrawn = false;
-    kws::rec::LocalFields previous{};  // of the last drawn label
     const double pow10 = std::pow(10.0, ticks.exponent);
+    const std::vector<LabelPlan> plan = PlanLabels(ticks, rect);
     for (int i = 0; i < ticks.Count(); ++i) {
-        const double x = onRuler(ticks.pixels[static_cast<size_t>(i)]);
-        const double world = ticks.values[static_cast<size_t>(i)];
-        out.majorTicks.push_back(x);
-        // The sample under the tick: the integer part of its world x, clamped to series 0.
-        int64_t labelTime = NullTimeStamp();
-        if (series != nullptr && series->GetCount() > 0) {
-            const double last = series->GetCount() - 1;
-            const double index = std::clamp(std::trunc(world), 0.0, last);
-            labelTime = series->GetPoint(static_cast<int>(index)).time;
-        }
-        const QString timeText =
-            QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
-        const int w = metrics.horizontalAdvance(timeText);
-        const int h = w / 2;
-        const int labelLeft = static_cast<int>(std::floor(x)) - h;
-        const bool fits = left + 16 < labelLeft && labelLeft + 2 * h < r - margin;
-        // A date under the first drawn label and wherever the day changes from the label drawn
-        // before.
-        QString dateText;
-        if (fits) {
-            kws::rec::LocalFields l{};
-            kws::rec::LocalFieldsOf(labelTime, l);
-            const bool sameDay =
-                l.day == previous.day && l.month == previous.month && l.year == previous.year;
-            if (!anyDrawn || !sameDay) {
-                dateText = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
-            }
-            previous = l;
-            anyDrawn = true;
-        }
-        out.dates.push_back({dateText, labelLeft, b - static_cast<int>(H * 1.1 * 2), fits});
-        out.labels.push_back({timeText, labelLeft, b - static_cast<int>(H * 1.1), fits});
-        const double v = world / pow10;
+        const LabelPlan& label = plan[static_cast<size_t>(i)];
+        out.majorTicks.push_back(label.x);
+        out.dates.push_back(
+            {label.date, label.left, b - static_cast<int>(H * 1.1 * 2), label.drawn});
+        out.labels.push_back({label.time, label.left, b - static_cast<int>(H * 1.1), label.drawn});
+        const double v = ticks.values[static_cast<size_t>(i)] / pow10;
         for (double minor : {(v - ticks.step / 2) * pow10, (v + ticks.step / 2) * pow10}) {
             const double p = map.WorldToScreen(minor);
             if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&

@@ -10,7 +10,9 @@
 #include <vector>
 
 class CGraphPanel;
+class LinearMap;
 class QPainter;
+struct TickSet;
 
 // Physical sizes of the rulers (inches).
 inline constexpr double kTimeRulerThickness = 1.0 / 3.0;
@@ -99,8 +101,25 @@ public:
     int GetThickness() const override;
     int GetLabelCapacity(const QRect& rect) const override;
     RulerLayout Layout(const QRect& rect) const override;
+    // The interval count of the panel's vertical grid and of the time labels: the capacity for
+    // the panel's width (device pixels of `panelMap`), lowered until no two drawn time labels and
+    // no two dates under them run into each other.
+    int LabelCountFor(const LinearMap& panelMap, int panelWidth) const;
 
 private:
+    // One tick's label: where it stands on the ruler, its texts and whether it is drawn.
+    struct LabelPlan {
+        double x = 0;
+        QString time;
+        QString date;  // empty: no date under this label
+        int left = 0;  // left edge of both texts
+        int timeWidth = 0;
+        int dateWidth = 0;
+        bool drawn = false;
+    };
+    std::vector<LabelPlan> PlanLabels(const TickSet& ticks, const QRect& rect) const;
+    bool Crowded(const std::vector<LabelPlan>& plan) const;
+
     int64_t startTime_;
     int64_t endTime_;
     CGraphPanel* panel_ = nullptr;

@@ -246,12 +246,12 @@ TEST(TimeRuler, DatesUnderTheFirstDrawnLabelAndAtEveryChangeOfDay) {
         }
         EXPECT_GE(dated, 4);
     }
-    // Across midnight, one sample per pixel from 23:59:00: the tick at pixel 0 has no room for
+    // Across midnight, one sample per pixel from 23:50:00: the tick at pixel 0 has no room for
     // its label, so the first drawn label carries the first date; the next date comes with
     // the first drawn label after midnight, and no other label has one.
     {
         GraphFixture f;
-        const int64_t start = MkTime(2009, 3, 16, 23, 59, 0);
+        const int64_t start = MkTime(2009, 3, 16, 23, 50, 0);
         AddSeriesZero(f, Seconds(start, 3600));
         FHRuler* ruler = f.Container()->HorizontalRuler();
         f.Panel()->SetRanges(0, f.Panel()->width(), 0, 100, true);
@@ -271,4 +271,45 @@ TEST(TimeRuler, DatesUnderTheFirstDrawnLabelAndAtEveryChangeOfDay) {
         }
         EXPECT_EQ(dates, (std::vector<QString>{"16/03/2009", "17/03/2009"}));
     }
+}
+
+TEST(TimeRuler, AMonthOnScreenHasNoDatesRunningIntoEachOther) {
+    ScopedTimeZone zone("Europe/Berlin");
+    GraphFixture f(3, QSize(1600, 500));
+    // A month of 100 samples a day, shown whole on a wide panel: the ruler's capacity alone
+    // would put a label (and, each being a new day, a date) every day, about 50 pixels apart,
+    // closer than a date is wide.
+    // From noon, so that a tick's sample, worked out back from its pixel, is never a sample off
+    // across midnight.
+    const int64_t start = MkTime(2009, 5, 1, 12, 0, 0);
+    const int count = 30 * 100;
+    AddSeriesZero(f, Seconds(start, count, 864));
+    FHRuler* ruler = f.Container()->HorizontalRuler();
+    f.Panel()->SetRanges(0, count - 1, 0, 100, true);
+    const RulerLayout layout = ruler->Layout(ruler->rect());
+    int characterHeight = 0;
+    const QFontMetrics metrics(
+        FRuler::LabelFont(DeviceUnits(kLabelFontHeight, ruler->DpiY()), characterHeight));
+    int drawn = 0, lastTimeEnd = INT32_MIN, lastDateEnd = INT32_MIN;
+    QString previousDay;
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+        if (!layout.labels[i].drawn) continue;
+        ++drawn;
+        const RulerLabel& time = layout.labels[i];
+        const RulerLabel& date = layout.dates[i];
+        EXPECT_GT(time.x, lastTimeEnd) << i;
+        lastTimeEnd = time.x + metrics.horizontalAdvance(time.text);
+        // The sample under the tick, worked out from its pixel.
+        const double perSample = f.Panel()->width() / static_cast<double>(count - 1);
+        const int64_t sample = std::lround(layout.majorTicks[i] / perSample);
+        const QString day = Local(start + sample * 864, "%d/%m/%Y");
+        EXPECT_EQ(date.text, day == previousDay ? QString() : day) << i;
+        previousDay = day;
+        if (date.text.isEmpty()) continue;
+        EXPECT_GT(date.x, lastDateEnd) << i;
+        lastDateEnd = date.x + metrics.horizontalAdvance(date.text);
+    }
+    EXPECT_GE(drawn, 5);
+    // The grid follows the labels: as many vertical grid lines as time ticks.
+    EXPECT_EQ(f.Panel()->VerticalGridTicks().Count(), static_cast<int>(layout.majorTicks.size()));
 }
