@@ -231,8 +231,11 @@ bool FCImageHandle_QtImage::SaveToFile(const std::string& path, const ConstImage
         if (type == IMG_JPG) writer.setQuality(QualityFromProperties(properties));
         ok = writer.write(image);
     }
-    if (ok && (type == IMG_JPG || type == IMG_PNG || type == IMG_TIF)) {
-        ok = WriteExifProperties(path, properties);
+    if (ok && (type == IMG_JPG || type == IMG_PNG || type == IMG_TIF) &&
+        !WriteExifProperties(path, properties)) {
+        // The picture is in the file; only its properties are missing.
+        SetLastImageSaveOutcome(ImageSaveOutcome::kPictureWithoutProperties);
+        return false;
     }
     return ok;
 }
