@@ -1,6 +1,7 @@
 #include "print/BitmapFile.h"
 
 #include <QFile>
+#include <QIODevice>
 
 #include <algorithm>
 #include <bit>
@@ -52,7 +53,7 @@ bool IsValidDepth(int bits) {
 }
 
 // Reads and checks both headers and the masks; leaves the file at the colour table.
-bool ReadLayout(QFile& file, Layout& l, qint64& pixelStart) {
+bool ReadLayout(QIODevice& file, Layout& l, qint64& pixelStart) {
     uint8_t fileHeader[14] = {};
     if (file.read(reinterpret_cast<char*>(fileHeader), 14) != 14) return false;
     qint64 base = 0;          // where the information header starts
@@ -117,7 +118,11 @@ bool ReadLayout(QFile& file, Layout& l, qint64& pixelStart) {
 
 bool ReadBitmapFile(const QString& path, QImage& out) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    return file.open(QIODevice::ReadOnly) && ReadBitmap(file, out);
+}
+
+bool ReadBitmap(QIODevice& file, QImage& out) {
+    if (!file.isOpen() || file.isSequential() || !file.seek(0)) return false;
     Layout l;
     qint64 pixelStart = 0;
     if (!ReadLayout(file, l, pixelStart)) return false;
