@@ -290,7 +290,7 @@ TEST(Tables, ADescriptionOwnsItsTableAndCopiesStartWithout) {
         assigned = t;
         EXPECT_EQ(assigned.table, nullptr);
     }
-    // The original's table outlives the copies and still places cells.
+    // The first description's table outlives the copies and still places cells.
     f.page->PrintTableCell(&t, 1, 0, 10, 0u, "%s", "Zelle");
     EXPECT_EQ(f.log.back().d.text, "Zelle");
     EXPECT_EQ(f.log.back().d.top, 100 + 20 + 20 + 2);  // header, row 0, inset
