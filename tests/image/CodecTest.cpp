@@ -292,6 +292,18 @@ TEST(Codecs, ExifItemsAreWrittenAndReadBack) {
         EXPECT_EQ(images[0]->Width(), 32);
     }
     EXPECT_EQ(Capture("identify -format '%[EXIF:Make]' '" + dir.File("exif.jpg") + "'"), "Calora");
+    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kComplete);
+    // A maker text too long for a JPEG's metadata segment: the picture is written, its
+    // properties cannot be.
+    FCImagePropertyList tooLong;
+    tooLong.SetValue(0x010F, std::string(70000, 'M'));
+    const std::string path = dir.File("picture.jpg");
+    EXPECT_FALSE(image.SaveFile(path, tooLong));
+    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kPictureWithoutProperties);
+    EXPECT_EQ(Capture("identify -format '%w x %h' '" + path + "'"), "32 x 16");
+    // A save that wrote nothing says so.
+    EXPECT_FALSE(image.SaveFile(dir.File("no/such/folder.png"), properties));
+    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kFailed);
 }
 
 TEST(Codecs, BadInputIsRefusedWithoutHarm) {
@@ -358,13 +370,7 @@ TEST(Codecs, BadInputIsRefusedWithoutHarm) {
 
 TEST(TgaCodec, FiveSixFivePicturesAreWrittenAsFiveFiveFive) {
     FCObjImage image;
-    BitmapInfoHeader h;
-    h.width = 4;
-    h.height = 1;
-    h.bitCount = 16;
-    h.compression = 3;
-    const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
-    ASSERT_TRUE(image.CreateFromHeader(h, masks));
+    ASSERT_TRUE(CreateFiveSixFive(image, 4, 1));
     // Mid-gray, red, green, white in 5-6-5.
     const uint8_t pixels[] = {0x10, 0x84, 0x00, 0xF8, 0xE0, 0x07, 0xFF, 0xFF};
     std::memcpy(image.GetBits(0), pixels, sizeof pixels);
@@ -430,28 +436,6 @@ TEST(TgaCodec, RunLengthPicturesDecodeWithoutAStagingCopy) {
     const long pictureKb = 64 * 1024;
     EXPECT_LT(peak - before, pictureKb * 5 / 4) << "peak grew by " << (peak - before) << " kB";
     const FCObjImage& image = *images[0];
-    EXPECT_EQ(image.GetBits(4095)[4 * 4095 + 1], static_cast<uint8_t>(4095));
-    EXPECT_EQ(image.GetBits(10)[4 * 300], 300 / 128 * 128 >> 5);
-}
-
-TEST(Codecs, AFailedPropertyWriteReportsThatThePictureExists) {
-    TempDir dir;
-    FCObjImage image;
-    ASSERT_TRUE(image.CreateBlank(32, 16, 24));
-    Paint(image);
-    FCImagePropertyList fine;
-    fine.SetValue(0x010F, "Calora");
-    ASSERT_TRUE(image.SaveFile(dir.File("fine.jpg"), fine));
-    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kComplete);
-    // A maker text too long for a JPEG's metadata segment: the picture is written, its
-    // properties cannot be.
-    FCImagePropertyList tooLong;
-    tooLong.SetValue(0x010F, std::string(70000, 'M'));
-    const std::string path = dir.File("picture.jpg");
-    EXPECT_FALSE(image.SaveFile(path, tooLong));
-    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kPictureWithoutProperties);
-    EXPECT_EQ(Capture("identify -format '%w x %h' '" + path + "'"), "32 x 16");
-    // A save that wrote nothing says so.
-    EXPECT_FALSE(image.SaveFile(dir.File("no/such/folder.png"), fine));
-    EXPECT_EQ(LastImageSaveOutcome(), ImageSaveOutcome::kFailed);
+    EXPECT_EQ(image.GetBits(4095)[4 * 4095 + 1], 0xFF);  // green: the row, 4095 & 0xFF
+    EXPECT_EQ(image.GetBits(10)[4 * 300], 8);            // blue: the run from pixel 256, 256 >> 5
 }

@@ -5,6 +5,7 @@
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
 #include "image/ObjImage.h"
+#include "tests/image/ImageTestSupport.h"
 
 TEST(FCObjImage, CreateBlankChecksItsArgumentsFirst) {
     FCObjImage image;
@@ -212,13 +213,7 @@ TEST(FCObjImage, ResizeNearestCopiesWholePixelsAtEveryTrueColourDepth) {
     // 16 bits with 5-6-5 masks: the pixels move unchanged and the masks stay, so that mid-gray
     // 0x8410 stays mid-gray (read as 5-5-5 it would be a dark blue).
     FCObjImage picture;
-    BitmapInfoHeader h;
-    h.width = 3;
-    h.height = 2;
-    h.bitCount = 16;
-    h.compression = 3;
-    const uint32_t masks565[3] = {0xF800, 0x07E0, 0x001F};
-    ASSERT_TRUE(picture.CreateFromHeader(h, masks565));
+    ASSERT_TRUE(kws::test::CreateFiveSixFive(picture, 3, 2));
     const uint16_t source[2][3] = {{0x8410, 0xF800, 0x07E0}, {0x001F, 0xFFFF, 0x0000}};
     FillPixels(picture, [&](int x, int y) {
         return std::vector<uint8_t>{static_cast<uint8_t>(source[y][x] & 0xFF),

@@ -12,6 +12,7 @@
 
 #include "image/ImageHandleBmp.h"
 #include "print/BitmapFile.h"
+#include "tests/image/ImageTestSupport.h"
 
 namespace {
 
@@ -164,13 +165,7 @@ TEST_F(BitmapFileTest, SixteenBitsWithDefaultAndExplicitMasks) {
 
 TEST_F(BitmapFileTest, TheFiveSixFiveFilesOfTheImageLibraryArePrinted) {
     FCObjImage picture;
-    BitmapInfoHeader h;
-    h.width = 2;
-    h.height = 1;
-    h.bitCount = 16;
-    h.compression = 3;
-    const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
-    ASSERT_TRUE(picture.CreateFromHeader(h, masks));
+    ASSERT_TRUE(kws::test::CreateFiveSixFive(picture, 2, 1));
     picture.GetBits(0)[0] = 0x10;  // 0x8410: mid-gray
     picture.GetBits(0)[1] = 0x84;
     picture.GetBits(0)[2] = 0x1F;  // 0x001F: blue

@@ -68,6 +68,20 @@ struct PageFixture {
     }
 };
 
+// A table description in the units given: `rows` body rows, a column per width, from (top, left)
+// to `right`.
+TableDescriptor Table(int rows, double top, double left, double right,
+                      const std::vector<double>& widths) {
+    TableDescriptor t;
+    t.columns = static_cast<int>(widths.size());
+    t.rows = rows;
+    t.top = top;
+    t.left = left;
+    t.right = right;
+    for (size_t c = 0; c < widths.size(); ++c) t.column[c].width = widths[c];
+    return t;
+}
+
 }  // namespace
 
 TEST(Page, HorizontalOffsetOnWidePages) {
@@ -165,15 +179,7 @@ TEST(Regions, RefusedOutsideThePageAndClippedToItsEdges) {
 
 TEST(Tables, ColumnsRulesFillsAndTitles) {
     PageFixture f(10.0);
-    TableDescriptor t;
-    t.columns = 3;
-    t.rows = 6;
-    t.top = 100;
-    t.left = 100;
-    t.right = 700;
-    t.column[0].width = 100;
-    t.column[1].width = 100;
-    t.column[2].width = 100;
+    TableDescriptor t = Table(6, 100, 100, 700, {100, 100, 100});
     t.column[1].title = "Mitte";
     f.page->PrintTable(&t);
     ASSERT_NE(t.table, nullptr);
@@ -218,15 +224,8 @@ TEST(Tables, ColumnsRulesFillsAndTitles) {
 
 TEST(Tables, InchesAreConvertedOnACopySoTheDescriptionPrintsAgain) {
     PageFixture f(10.0);  // 100 units per inch
-    TableDescriptor t;
+    TableDescriptor t = Table(2, 1.0, 1.5, 5.5, {1.0, 3.0});
     t.inInches = 1;
-    t.columns = 2;
-    t.rows = 2;
-    t.top = 1.0;
-    t.left = 1.5;
-    t.right = 5.5;
-    t.column[0].width = 1.0;
-    t.column[1].width = 3.0;
     // The header box of each print: (top, left, bottom, right) in units.
     auto headerBoxes = [&] {
         std::vector<std::vector<int>> boxes;
@@ -270,13 +269,7 @@ TEST(Tables, InchesAreConvertedOnACopySoTheDescriptionPrintsAgain) {
 
 TEST(Tables, ADescriptionOwnsItsTableAndCopiesStartWithout) {
     PageFixture f(10.0);
-    TableDescriptor t;
-    t.columns = 1;
-    t.rows = 2;
-    t.top = 100;
-    t.left = 100;
-    t.right = 300;
-    t.column[0].width = 200;
+    TableDescriptor t = Table(2, 100, 100, 300, {200});
     f.page->PrintTable(&t);
     ASSERT_NE(t.table, nullptr);
     {
@@ -299,14 +292,7 @@ TEST(Tables, ADescriptionOwnsItsTableAndCopiesStartWithout) {
 TEST(Tables, DarkHeaderCellsKeepThePagePenForOutlinesAndTheBackgroundMode) {
     PageFixture f(10.0);
     f.painter.setBackgroundMode(Qt::OpaqueMode);
-    TableDescriptor t;
-    t.columns = 2;
-    t.rows = 1;
-    t.top = 100;
-    t.left = 100;
-    t.right = 500;
-    t.column[0].width = 200;
-    t.column[1].width = 200;
+    TableDescriptor t = Table(1, 100, 100, 500, {200, 200});
     t.headerFill = kFillBlack;
     t.pointSize = 20;
     f.page->PrintTable(&t);
