@@ -65,6 +65,8 @@ void CPrintRegion::DrawBorder() {
 TableDescriptor::TableDescriptor() = default;
 TableDescriptor::~TableDescriptor() = default;
 TableDescriptor::TableDescriptor(const TableDescriptor& other) : TableLayout(other) {}
+TableDescriptor::TableDescriptor(TableDescriptor&&) noexcept = default;
+TableDescriptor& TableDescriptor::operator=(TableDescriptor&&) noexcept = default;
 TableDescriptor& TableDescriptor::operator=(const TableDescriptor& other) {
     if (this != &other) {
         TableLayout::operator=(other);

@@ -68,9 +68,11 @@ struct TableLayout {
 struct TableDescriptor : TableLayout {
     TableDescriptor();
     ~TableDescriptor();
-    // A copy is a new description: it has no drawn table of its own.
+    // A copy is a new description: it has no drawn table of its own. A move takes the table.
     TableDescriptor(const TableDescriptor& other);
     TableDescriptor& operator=(const TableDescriptor& other);
+    TableDescriptor(TableDescriptor&&) noexcept;
+    TableDescriptor& operator=(TableDescriptor&&) noexcept;
 
     std::unique_ptr<CPrintTable> table;  // made by PrintTable for this description
 };

@@ -283,6 +283,10 @@ TEST(Tables, ADescriptionOwnsItsTableAndCopiesStartWithout) {
         assigned = t;
         EXPECT_EQ(assigned.table, nullptr);
     }
+    // A move hands the table over; it still places cells for the description that holds it.
+    TableDescriptor moved = std::move(t);
+    ASSERT_NE(moved.table, nullptr);
+    t = std::move(moved);
     // The first description's table outlives the copies and still places cells.
     f.page->PrintTableCell(&t, 1, 0, 10, 0u, "%s", "Zelle");
     EXPECT_EQ(f.log.back().d.text, "Zelle");
