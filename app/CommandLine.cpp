@@ -162,19 +162,6 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     return true;
 }
 
-std::optional<int> ReadLanguageFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return std::nullopt;
-    char line[64] = {};
-    const size_t n = std::fread(line, 1, sizeof line - 1, f);
-    std::fclose(f);
-    int code = 0;
-    for (size_t i = 0; i < n && line[i] >= '0' && line[i] <= '9' && code < 100000; ++i) {
-        code = code * 10 + (line[i] - '0');
-    }
-    return code;
-}
-
 int RunHeadless(const Options& o, const ExportFunction& exporter) {
     try {
         return RunJob(o, exporter);

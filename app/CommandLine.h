@@ -40,10 +40,6 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
 
 std::string UsageText();
 
-// Language code from the first line of a language file ("spra.ini"): its leading decimal digits,
-// 0 when there are none. Empty optional when the file cannot be read.
-std::optional<int> ReadLanguageFile(const std::string& path);
-
 // What an evaluation of the command line produced, for the writers of images and pages.
 struct EvaluationJob {
     int layoutFlag;

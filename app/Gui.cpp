@@ -65,7 +65,7 @@ int RunGui(QApplication& app, const QString& file, std::optional<int> language) 
     // The working folder is where the program started; the language choice lives there.
     const QString workingFolder = QDir::currentPath();
     // No language file means German; Qt's own dialogs follow whatever language is chosen.
-    const int stored = ReadLanguageCode(workingFolder + "/spra.ini");
+    const int stored = ReadLanguageCode(LanguageFilePath(workingFolder));
     SelectResourceLanguage(language ? *language : stored >= 0 ? stored : kws::res::kGerman);
     CKWSekundeDlg dialog(workingFolder);
     if (!file.isEmpty())

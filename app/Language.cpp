@@ -47,6 +47,8 @@ int SelectResourceLanguage(int code) {
     return language;
 }
 
+QString LanguageFilePath(const QString& folder) { return folder + "/spra.ini"; }
+
 int ReadLanguageCode(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return -1;

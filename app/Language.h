@@ -7,8 +7,11 @@
 // Makes the language of `code` current, falling back to German; returns the language in effect.
 int SelectResourceLanguage(int code);
 
-// The language code stored in a language file ("spra.ini"): its first line's leading decimal
-// digits, 0 when there are none; -1 when the file cannot be read.
+// The language file of a folder: "spra.ini" in it.
+QString LanguageFilePath(const QString& folder);
+
+// The language code stored in a language file: its first line's leading decimal digits, 0 when
+// there are none; -1 when the file cannot be read.
 int ReadLanguageCode(const QString& path);
 
 // Stores a language choice: German deletes the file, other codes are written as decimal text.

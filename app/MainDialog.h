@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/Language.h"
 #include "recording/Recording.h"
 #include "recording/SampleRecord.h"
 
@@ -43,7 +44,7 @@ public:
     const kws::rec::Recording& Recording() const { return recording_; }
     QString InfoText() const;
     Qt::Alignment InfoAlignment() const;
-    QString SettingsPath() const { return workingFolder_ + "/spra.ini"; }
+    QString SettingsPath() const { return LanguageFilePath(workingFolder_); }
     // The picker or control with this id.
     QWidget* Control(int id) const;
 

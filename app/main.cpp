@@ -4,10 +4,12 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDir>
 
 #include "app/CommandLine.h"
 #include "app/Gui.h"
 #include "app/HeadlessExport.h"
+#include "app/Language.h"
 #include "graphui/GraphExport.h"
 #include "res/Resources.h"
 
@@ -34,10 +36,13 @@ int main(int argc, char** argv) {
         SetUpApplication(app);
         return RunGui(app, QString::fromStdString(options.file), options.language);
     }
-    // The language of the messages: --language, else the choice stored in spra.ini.
-    const std::optional<int> language =
-        options.language ? options.language : ReadLanguageFile("spra.ini");
-    if (language) kws::res::SelectLanguage(*language);
+    // The language of the messages: --language, else the choice stored in the current folder.
+    const int stored = ReadLanguageCode(LanguageFilePath(QDir::currentPath()));
+    if (options.language) {
+        kws::res::SelectLanguage(*options.language);
+    } else if (stored >= 0) {
+        kws::res::SelectLanguage(stored);
+    }
     if (options.mode == Mode::kEvaluate && (options.imageOut || options.pdfOut)) {
         // Pictures and pages are drawn by the graph's widgets, offscreen: no screen needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -6,7 +6,7 @@ out=$1
 source=$(cd "$2" && pwd)
 command -v clang++ > /dev/null || { echo "SKIPPED: clang++ is not installed"; exit 77; }
 "$source/fuzz/build.sh" "$out" > /dev/null
-for target in recording bmp tga transfer; do
+for target in recording bmp tga transfer bitmapfile; do
     corpus="$out/corpus-$target"
     mkdir -p "$corpus"
     "$out/fuzz_$target" -max_total_time=5 -rss_limit_mb=4096 -max_len=65536 -artifact_prefix="$out/" "$corpus" "$source/tests/fuzz-seeds/$target" \

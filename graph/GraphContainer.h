@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "graph/GraphNotification.h"
 #include "graph/Ruler.h"
 
 class CGraphPanel;
@@ -21,7 +22,7 @@ public:
     // Forwarding to the panel (nothing without one).
     int Notify(int code, void* payload);
     void NotifyRefresh(int flags) {
-        Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
+        Notify(kNotifyRedraw, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
     }
     int PanelModeFlags() const;
     void PanelRanges(double& x0, double& x1, double& y0, double& y1) const;

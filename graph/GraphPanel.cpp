@@ -234,29 +234,29 @@ bool CGraphPanel::event(QEvent* e) {
 
 void CGraphPanel::HandleNotification(GraphNotifyEvent& e) {
     switch (e.Code()) {
-        case 1: {
+        case kNotifyPointAdded: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             OnPointAdded(n->series, n->point, n->redraw != 0);
             break;
         }
-        case 2:
-        case 3:
-        case 5:
-        case 6:
+        case kNotifyPointRemoved:
+        case kNotifyPointChanged:
+        case kNotifySeriesRemoved:
+        case kNotifyPointsCleared:
             if (static_cast<const SeriesNotify*>(e.Payload())->redraw) Render();
             break;
-        case 8: {
+        case kNotifyRangesAndFlags: {
             const auto* n = static_cast<const RangesNotify*>(e.Payload());
             SetModeFlags(n->flags, n->redraw != 0);
             SetRanges(n->x0, n->x1, n->y0, n->y1, n->redraw != 0);
             break;
         }
-        case 9: {
+        case kNotifyAxisTitle: {
             const auto* n = static_cast<const AxisNotify*>(e.Payload());
             OnAxisTitle(n->axis, n->redraw != 0);
             break;
         }
-        case 10: {
+        case kNotifyRedraw: {
             const int flags = e.Flags();
             if (flags & kRedrawPanel) Render();
             if (flags & kRedrawRulers) {

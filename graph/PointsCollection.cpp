@@ -124,7 +124,6 @@ void CPointsCollection::RecalcBounds() {
 void CPointsCollection::UpdateSummary() const {
     const size_t n = points_.size();
     if (summaryValid_ >= n) return;
-    // Restart at the block that holds the first stale point.
     // Restart at the block that holds the first stale point; a known disorder may lie before
     // it or may have been removed, so then start over.
     size_t firstBlock = xOrdered_ ? summaryValid_ / kBlock : 0;

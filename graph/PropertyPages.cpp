@@ -288,35 +288,3 @@ int CGraphTitlePrompt::DoModal() {
     }
     return IDCANCEL;
 }
-
-// The graph window's contributions: the axis page, then the graphics page.
-int CGraphWnd::AddPropertyPages(CPropertySheet* sheet) {
-    axisPage_ = new CAxisPropertyPage();
-    axisPage_->horizontalPrecision = horizontalAxis_.Precision();
-    axisPage_->horizontalName = horizontalAxis_.Name();
-    axisPage_->horizontalUnits = horizontalAxis_.Units();
-    axisPage_->verticalPrecision = verticalAxis_.Precision();
-    axisPage_->verticalName = verticalAxis_.Name();
-    axisPage_->verticalUnits = verticalAxis_.Units();
-    graphicsPage_ = new CGraphicsPropertyPage(this);
-    sheet->AddPage(axisPage_);
-    sheet->AddPage(graphicsPage_);
-    return 0;
-}
-
-int CGraphWnd::OnPropertySheetClosed(int result) {
-    if (result == IDOK && axisPage_ != nullptr && graphicsPage_ != nullptr) {
-        SetAxisTitle(axisPage_->horizontalName, axisPage_->horizontalUnits,
-                     static_cast<int>(axisPage_->horizontalPrecision), 1, 0);
-        SetAxisTitle(axisPage_->verticalName, axisPage_->verticalUnits,
-                     static_cast<int>(axisPage_->verticalPrecision), 0, 0);
-        for (const auto& copy : graphicsPage_->Copies()) {
-            if (CGraphProps* s = GetSeries(copy->GetIndex())) s->CopyFrom(*copy);
-        }
-    }
-    delete axisPage_;
-    delete graphicsPage_;
-    axisPage_ = nullptr;
-    graphicsPage_ = nullptr;
-    return 0;
-}

@@ -65,7 +65,7 @@ QString SaveReasonText(const ImageSaveStatus& status, const QString& path) {
         case ImageSaveError::kWriteFailed:
             return FileProblemText(FileWriteError::kWriteFailed, status.errnoValue, path);
         case ImageSaveError::kUnknownType: return Text(155, QFileInfo(path).fileName());
-        case ImageSaveError::kMetadataFailed: return Text(157);
+        case ImageSaveError::kPictureWithoutProperties: return Text(157);
         case ImageSaveError::kOutOfMemory: return OutOfMemoryText();
         default: return Text(156);
     }

@@ -16,7 +16,6 @@ class CGraphFrame : public QMainWindow, public GraphFrameInterface, public virtu
 public:
     static constexpr int kContainerId = 11001;
     static constexpr int kLegendBarId = 11003;
-    static constexpr int kIdleTimerId = 74565;
 
     // The frame of `graph`; `timerFlag` starts the 100 ms idle-update timer, `kind` is nonzero
     // for the three-curve layout (a lower legend).
@@ -30,7 +29,7 @@ public:
     void ShowLegend(int flags) override;
 
     void NotifyRefresh(int flags) {
-        Notify(10, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
+        Notify(kNotifyRedraw, reinterpret_cast<void*>(static_cast<intptr_t>(flags)));
     }
     void DockLegend();
     void ShowLegendNow();

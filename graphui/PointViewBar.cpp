@@ -122,16 +122,16 @@ bool CPointViewBar::eventFilter(QObject* watched, QEvent* event) {
 int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
     const int code = e.Code();
     // Changes asked for without redraw are applied with painting held back.
-    const bool quiet = code >= 1 && code <= 6 &&
+    const bool quiet = code >= kNotifyPointAdded && code <= kNotifyPointsCleared &&
                        static_cast<const SeriesNotify*>(e.Payload())->redraw == 0 && isVisible();
     if (quiet) setUpdatesEnabled(false);
     switch (code) {
-        case 1:
-        case 2:
-        case 3: {
+        case kNotifyPointAdded:
+        case kNotifyPointRemoved:
+        case kNotifyPointChanged: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             if (!pointListActive_ || n->series != SelectedSeries()) break;
-            if (code == 3) {
+            if (code == kNotifyPointChanged) {
                 model_->RefreshRows();
                 break;
             }
@@ -141,14 +141,14 @@ int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
                 model_->ScheduleRowCount(s->GetCount());
             break;
         }
-        case 4: {
+        case kNotifySeriesAdded: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             const bool hadSelection = seriesList_->currentRow() >= 0;
             seriesList_->AddSeriesItem(n->series);
             if (!hadSelection) seriesList_->setCurrentRow(seriesList_->count() - 1);
             break;
         }
-        case 5: {
+        case kNotifySeriesRemoved: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             const bool wasSelected = n->series == SelectedSeries();
             for (int row = 0; row < seriesList_->count(); ++row) {
@@ -166,23 +166,23 @@ int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
             }
             break;
         }
-        case 6: {
+        case kNotifyPointsCleared: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             if (n->series == SelectedSeries() || n->series == -1) model_->SetRowCount(0);
             break;
         }
-        case 8: seriesList_->viewport()->update(); break;
-        case 9: {
+        case kNotifyRangesAndFlags: seriesList_->viewport()->update(); break;
+        case kNotifyAxisTitle: {
             const auto* n = static_cast<const AxisNotify*>(e.Payload());
             if (n->redraw) RefreshPointList(n->graph);
             break;
         }
-        case 11: pointListActive_ = 1; [[fallthrough]];
-        case 10:
+        case kNotifyPointListOn: pointListActive_ = 1; [[fallthrough]];
+        case kNotifyRedraw:
             seriesList_->viewport()->repaint();
             RefreshPointList();
             break;
-        case 12: pointListActive_ = 0; break;
+        case kNotifyPointListOff: pointListActive_ = 0; break;
         default: break;
     }
     if (quiet) setUpdatesEnabled(true);

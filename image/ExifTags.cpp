@@ -66,6 +66,12 @@ bool WriteExifProperties(const std::string& path, const FCImagePropertyList& pro
         image->readMetadata();
         image->setExifData(exif);
         image->writeMetadata();
+        // Items that do not fit the file's metadata block are dropped silently: read back.
+        image->readMetadata();
+        const Exiv2::ExifData& written = image->exifData();
+        for (const Exiv2::Exifdatum& d : exif) {
+            if (written.findKey(Exiv2::ExifKey(d.key())) == written.end()) return false;
+        }
         return true;
     } catch (const std::exception&) {
         return false;

@@ -91,7 +91,7 @@ enum class ImageSaveError {
     kWriteFailed,     // the system refused a write; errnoValue says why
     kEncodeFailed,    // the codec could not encode the picture
     kOutOfMemory,     // memory for the encoded picture could not be had
-    kMetadataFailed,  // the EXIF items could not be written (the previous file is kept)
+    kPictureWithoutProperties,  // the picture is in the file; its EXIF items could not be added
 };
 struct ImageSaveStatus {
     ImageSaveError error = ImageSaveError::kNone;

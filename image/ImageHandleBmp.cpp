@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/ByteOrder.h"
+#include "image/PixelBound.h"
 
 using namespace kws::img;
 
@@ -64,9 +65,7 @@ bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* data, size_t size, ImageLi
     const uint64_t pixelBytes = static_cast<uint64_t>(FCObjImage::Stride(h.width, h.bitCount)) *
                                 static_cast<uint64_t>(h.height);
     const uint64_t present = size - pixelOffset;
-    // A short file loads with the missing rows blank, but a header that claims far more than
-    // the file holds is a lie, not a truncation.
-    if (pixelBytes > 4 * present + 65536) return false;
+    if (!PixelBlockPlausible(pixelBytes, present)) return false;
     uint32_t masks[3] = {FCObjImage::kDefaultMasks[0], FCObjImage::kDefaultMasks[1],
                          FCObjImage::kDefaultMasks[2]};
     if (h.bitCount == 16 && h.compression == 3) {

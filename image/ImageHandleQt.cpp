@@ -260,14 +260,24 @@ bool FCImageHandle_QtImage::SaveToFile(const std::string& path, const ConstImage
         SetImageSaveStatus(file.Error(), file.ErrnoValue());
         return false;
     }
-    if ((type == IMG_JPG || type == IMG_PNG || type == IMG_TIF) &&
-        !WriteExifProperties(file.TemporaryPath(), properties)) {
-        SetImageSaveStatus(ImageSaveError::kMetadataFailed);
+    const bool withProperties = (type != IMG_JPG && type != IMG_PNG && type != IMG_TIF) ||
+                                WriteExifProperties(file.TemporaryPath(), properties);
+    if (!withProperties) {
+        // Items the format cannot hold must not cost the picture: it is kept without them.
+        // The temporary file may be half reworked by the failed write: start it over.
+        file.Discard();
+        if (!file.Open() || !file.Write(bytes.data(), bytes.size())) {
+            SetImageSaveStatus(file.Error(), file.ErrnoValue());
+            return false;
+        }
+    }
+    if (!file.Commit()) {
+        SetImageSaveStatus(file.Error(), file.ErrnoValue());
         return false;
     }
-    const bool ok = file.Commit();
-    SetImageSaveStatus(file.Error(), file.ErrnoValue());
-    return ok;
+    if (withProperties) return true;
+    SetImageSaveStatus(ImageSaveError::kPictureWithoutProperties);
+    return false;
 }
 
 bool FCImageHandle_QtImage::LoadFromFile(const std::string& path, ImageList& images,

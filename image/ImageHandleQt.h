@@ -1,6 +1,6 @@
 // The platform codec: PNG, JPEG, TIFF and ICO through Qt's image reading and writing, GIF
-// written with giflib, and the EXIF property items through exiv2. It stands where the original
-// design had its operating system's imaging codec, that codec's factory and its start-up guard.
+// written with giflib, and the EXIF property items through exiv2: the codec, its factory and
+// the start-up guard that keep these libraries ready while any of them is alive.
 #pragma once
 
 #include "image/ImageHandle.h"

@@ -1,5 +1,6 @@
 #include "image/ImageHandleTga.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +12,80 @@ namespace {
 
 constexpr size_t kHeaderBytes = 18;
 constexpr char kIdentification[] = "Lumox -- TGA";  // 12 bytes, written without terminator
+
+// A channel of a 16-bit pixel under `mask`, scaled to 5 bits with rounding.
+uint16_t FiveBits(uint16_t pixel, uint32_t mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    const uint32_t max = mask >> shift;
+    return static_cast<uint16_t>((((pixel & mask) >> shift) * 31 + max / 2) / max);
+}
+
+// A row of 16-bit pixels as the file's 5-5-5 form (the only 16-bit form TGA knows), whatever
+// masks the image has (5-6-5 pictures, for example).
+void RowAs555(const FCObjImage& image, int y, uint8_t* out) {
+    const uint32_t* m = image.Masks();
+    const uint8_t* row = image.GetBits(y);
+    for (int x = 0; x < image.Width(); ++x) {
+        const uint16_t v = Get16(row + 2 * x);
+        Put16(out + 2 * x, static_cast<uint16_t>(FiveBits(v, m[0]) << 10 | FiveBits(v, m[1]) << 5 |
+                                                 FiveBits(v, m[2])));
+    }
+}
+
+// Where decoded pixels go: the rows in the order the file stores them, each put straight into
+// its picture row (no staging copy of the whole picture). Data beyond the last row is dropped.
+class RowWriter {
+public:
+    RowWriter(FCObjImage& image, size_t pixelBytes, bool topFirst)
+        : image_(image),
+          pixelBytes_(pixelBytes),
+          rowBytes_(static_cast<size_t>(image.Width()) * pixelBytes),
+          height_(image.Height()),
+          topFirst_(topFirst) {}
+
+    bool Done() const { return row_ >= height_; }
+
+    // Copies `bytes` bytes of stored pixels.
+    void Put(const uint8_t* from, size_t bytes) {
+        while (bytes > 0 && !Done()) {
+            const size_t n = std::min(bytes, rowBytes_ - offset_);
+            std::memcpy(Row() + offset_, from, n);
+            from += n;
+            bytes -= n;
+            Advance(n);
+        }
+    }
+
+    // Repeats one pixel `count` times.
+    void Repeat(const uint8_t* pixel, size_t count) {
+        while (count > 0 && !Done()) {
+            const size_t n = std::min(count, (rowBytes_ - offset_) / pixelBytes_);
+            uint8_t* to = Row() + offset_;
+            for (size_t i = 0; i < n; ++i) std::memcpy(to + i * pixelBytes_, pixel, pixelBytes_);
+            count -= n;
+            Advance(n * pixelBytes_);
+        }
+    }
+
+private:
+    uint8_t* Row() const { return image_.GetBits(topFirst_ ? row_ : height_ - 1 - row_); }
+    void Advance(size_t bytes) {
+        offset_ += bytes;
+        if (offset_ >= rowBytes_) {
+            offset_ = 0;
+            ++row_;
+        }
+    }
+
+    FCObjImage& image_;
+    size_t pixelBytes_, rowBytes_;
+    int height_;
+    bool topFirst_;
+    int row_ = 0;
+    size_t offset_ = 0;
+};
 
 }  // namespace
 
@@ -47,8 +122,14 @@ bool FCImageHandle_Tga::Encode(const FCObjImage& image, std::vector<uint8_t>& ou
             *at++ = palette[i].red;
         }
     }
+    const bool convert = bits == 16 && !std::equal(image.Masks(), image.Masks() + 3,
+                                                   std::begin(FCObjImage::kDefaultMasks));
     for (int y = 0; y < image.Height(); ++y) {
-        std::memcpy(at, image.GetBits(y), rowBytes);
+        if (convert) {
+            RowAs555(image, y, at);
+        } else {
+            std::memcpy(at, image.GetBits(y), rowBytes);
+        }
         at += rowBytes;
     }
     return true;
@@ -104,39 +185,23 @@ bool FCImageHandle_Tga::LoadFromMemory(const uint8_t* data, size_t size, ImageLi
 
     // Pixels in stored order; run-length packets may run on across rows and are clipped at the
     // end of the picture. Missing data leaves the rest blank.
-    const size_t rowBytes = static_cast<size_t>(width) * pixelBytes;
-    std::vector<uint8_t> stored(rowBytes * static_cast<size_t>(height));
+    RowWriter rows(*image, pixelBytes, (descriptor & 0x20) != 0);
     if (runLength) {
-        size_t filled = 0;
-        while (filled < stored.size() && at < size) {
+        while (!rows.Done() && at < size) {
             const uint8_t packet = data[at++];
             const size_t count = static_cast<size_t>(packet & 0x7F) + 1;
             if (packet & 0x80) {
                 if (at + pixelBytes > size) break;
-                for (size_t i = 0; i < count && filled < stored.size(); ++i) {
-                    std::memcpy(stored.data() + filled, data + at, pixelBytes);
-                    filled += pixelBytes;
-                }
+                rows.Repeat(data + at, count);
                 at += pixelBytes;
             } else {
-                const size_t bytes = std::min(count * pixelBytes, stored.size() - filled);
-                if (at + bytes > size) {
-                    std::memcpy(stored.data() + filled, data + at, size - at);
-                    break;
-                }
-                std::memcpy(stored.data() + filled, data + at, bytes);
-                filled += bytes;
-                at += count * pixelBytes;
+                const size_t bytes = std::min(count * pixelBytes, size - at);
+                rows.Put(data + at, bytes);
+                at += bytes;
             }
         }
     } else {
-        std::memcpy(stored.data(), data + at, std::min(stored.size(), size - at));
-    }
-    const bool topFirst = (descriptor & 0x20) != 0;
-    for (int i = 0; i < height; ++i) {
-        const int row = topFirst ? i : height - 1 - i;
-        std::memcpy(image->GetBits(row), stored.data() + rowBytes * static_cast<size_t>(i),
-                    rowBytes);
+        rows.Put(data + at, size - at);
     }
 
     auto list = std::make_unique<FCImagePropertyList>();

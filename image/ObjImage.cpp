@@ -133,16 +133,11 @@ std::vector<uint8_t> FCObjImage::MakeBitmapInfo() const {
     return info;
 }
 
-void FCObjImage::CopyImage(const FCObjImage& other) {
-    if (&other == this) return;
-    if (!other.HasPixels()) {
-        Release();
-        x = other.x;
-        y = other.y;
-        return;
-    }
+bool FCObjImage::CopyImage(const FCObjImage& other) {
+    if (!other.HasPixels()) return false;
+    if (&other == this) return true;
     FCObjImage copy;
-    if (!copy.CreateFromHeader(other.header_, other.masks_)) return;
+    if (!copy.CreateFromHeader(other.header_, other.masks_)) return false;
     copy.header_ = other.header_;
     std::memcpy(copy.pixels_.get(), other.pixels_.get(), other.PixelBytes());
     if (other.palette_)
@@ -156,6 +151,7 @@ void FCObjImage::CopyImage(const FCObjImage& other) {
     BuildRows();
     x = other.x;
     y = other.y;
+    return true;
 }
 
 bool FCObjImage::ReadPalette(int first, int count, RgbQuad* out) const {
@@ -179,23 +175,31 @@ void FCObjImage::ResizeNearest(int width, int height) {
         (width == header_.width && height == header_.height)) {
         return;
     }
-    FCObjImage source(*this);
-    if (!CreateBlank(width, height, header_.bitCount)) return;
-    if (source.palette_)
-        std::copy(source.palette_.get(), source.palette_.get() + source.palette_.size(),
-                  palette_.get());
+    // The stretched picture is made beside this one and takes its place when complete.
+    BitmapInfoHeader h;
+    h.width = width;
+    h.height = height;
+    h.bitCount = header_.bitCount;
+    h.compression = header_.compression;  // 16 bits: the masks of the source
+    FCObjImage target;
+    if (!target.CreateFromHeader(h, masks_)) return;
+    if (palette_)
+        std::copy(palette_.get(), palette_.get() + palette_.size(), target.palette_.get());
     const size_t bytes = static_cast<size_t>(header_.bitCount / 8);
-    const int64_t sw = source.Width(), sh = source.Height();
+    const int64_t sw = Width(), sh = Height();
     std::vector<size_t> columns(static_cast<size_t>(width));
     for (int c = 0; c < width; ++c)
         columns[static_cast<size_t>(c)] = static_cast<size_t>(c * sw / width) * bytes;
     for (int r = 0; r < height; ++r) {
-        const uint8_t* from = source.GetBits(static_cast<int>(r * sh / height));
-        uint8_t* to = GetBits(r);
+        const uint8_t* from = GetBits(static_cast<int>(r * sh / height));
+        uint8_t* to = target.GetBits(r);
         for (int c = 0; c < width; ++c)
             std::memcpy(to + static_cast<size_t>(c) * bytes, from + columns[static_cast<size_t>(c)],
                         bytes);
     }
+    target.x = x;
+    target.y = y;
+    *this = std::move(target);
 }
 
 bool FCObjImage::SaveFile(const std::string& path, const FCImagePropertyList& properties) const {

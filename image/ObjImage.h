@@ -10,6 +10,7 @@
 
 #include "image/ImagePropertyList.h"
 #include "image/PCL_array.h"
+#include "image/PixelBound.h"
 
 // The 40-byte BMP information header, field by field.
 struct BitmapInfoHeader {
@@ -55,12 +56,16 @@ class FCObjImage : public FCObjGraph {
 public:
     static constexpr uint32_t kDefaultMasks[3] = {0x7C00, 0x03E0, 0x001F};
     // Upper bound of the pixel block: images beyond 1 GiB are refused.
-    static constexpr uint64_t kMaxPixelBytes = 1ull << 30;
+    static constexpr uint64_t kMaxPixelBytes = kws::img::kMaxPixelBytes;
 
     FCObjImage() = default;
-    FCObjImage(const FCObjImage& other) { CopyImage(other); }
+    // Copies are whole values: an image without pixels copies as one without pixels.
+    FCObjImage(const FCObjImage& other) : FCObjGraph(other) { CopyImage(other); }
     FCObjImage& operator=(const FCObjImage& other) {
-        CopyImage(other);
+        if (this != &other) {
+            FCObjImage copy(other);
+            *this = std::move(copy);
+        }
         return *this;
     }
     FCObjImage(FCObjImage&&) noexcept = default;
@@ -91,16 +96,20 @@ public:
     std::vector<uint8_t> MakeBitmapInfo() const;
 
     // Same header, pixels, palette and position as `other`; copying onto itself does nothing.
-    void CopyImage(const FCObjImage& other);
+    // False, with this image untouched, when `other` has no pixels or the copy cannot be made.
+    bool CopyImage(const FCObjImage& other);
 
     // Palette access for depths of 8 bits or less; entries beyond the palette are skipped.
     bool ReadPalette(int first, int count, RgbQuad* out) const;
     bool WritePalette(int first, int count, const RgbQuad* in);
 
-    // Stretches to exactly width x height by nearest neighbour (images of 8 bits and more).
+    // Stretches to exactly width x height by nearest neighbour (images of 8 bits and more);
+    // palette and 16-bit colour masks stay as they were.
     void ResizeNearest(int width, int height);
 
     // Writes the image through the current codec factory; the format follows the extension.
+    // On false, LastImageSaveStatus() tells why, and whether the picture was written all the
+    // same (kPictureWithoutProperties).
     bool SaveFile(const std::string& path, const FCImagePropertyList& properties) const;
 
     void Release();

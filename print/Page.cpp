@@ -108,16 +108,11 @@ void CPage::EnterRegion(CPrintRegion* region, int& row, int& col) {
     col += region->contentLeft;
     d_.right = region->right;
     d_.bottom = region->bottom;
-    if (region->fill >= 3 && d_.device != nullptr) {
-        savedInk_ = d_.device->pen().color();
-        d_.device->setPen(Qt::white);
-    }
-    if (region->fill != 0 && d_.device != nullptr)
-        d_.device->setBackgroundMode(Qt::TransparentMode);
+    regionInk_.emplace(d_, region->fill, true);
 }
 
-void CPage::LeaveRegion(CPrintRegion* region) {
-    if (region->fill >= 3 && d_.device != nullptr) d_.device->setPen(savedInk_);
+void CPage::LeaveRegion(CPrintRegion*) {
+    regionInk_.reset();
     RestoreState();
 }
 
@@ -460,21 +455,29 @@ CPrintRegion* CPage::CreateRegion(double top, double left, double bottom, double
 void CPage::PrintTable(TableDescriptor* t) {
     if (t == nullptr) return;
     if (t->noHeader) t->headerLines = 0;
-    const int columns = std::clamp(t->columns, 0, TableDescriptor::kMaxColumns);
+    // The table is drawn from a copy in units; a description in inches keeps its inches.
+    TableLayout units = *t;
     if (t->inInches) {
-        t->top = UnitsY(t->top);
-        t->bottom = UnitsY(t->bottom);
-        t->left = UnitsX(t->left);
-        t->right = UnitsX(t->right);
-        for (int c = 0; c < columns; ++c) t->column[c].width = UnitsX(t->column[c].width);
+        units.top = UnitsY(t->top);
+        units.bottom = UnitsY(t->bottom);
+        units.left = UnitsX(t->left);
+        units.right = UnitsX(t->right);
+        const int columns = std::clamp(t->columns, 0, TableLayout::kMaxColumns);
+        for (int c = 0; c < columns; ++c) units.column[c].width = UnitsX(t->column[c].width);
     }
-    if (d_.right < t->right) return;
-    delete t->table;
-    t->table = new CPrintTable(this, t);
+    if (d_.right < units.right) return;
+    t->table = std::make_unique<CPrintTable>(this, units);
     const PrintDescriptor saved = d_;
     t->table->Draw();
     d_ = saved;
-    if (t->inInches) t->bottom = InchesY(static_cast<int>(t->bottom));
+    const TableLayout& drawn = t->table->Layout();
+    if (t->inInches) {
+        t->bottom = InchesY(static_cast<int>(drawn.bottom));
+    } else {
+        t->bottom = drawn.bottom;
+        for (int c = 0; c < TableLayout::kMaxColumns; ++c)
+            t->column[c].width = drawn.column[c].width;
+    }
 }
 
 void CPage::PrintTableCell(TableDescriptor* t, int row, int column, int pointSize, unsigned flags,
@@ -517,8 +520,7 @@ void CPage::DrawBitmap(int top, int left, int bottom, int right, const char* fil
     d_.text = QString::fromUtf8(fileName);
     QImage image;
     if (!ReadBitmapFile(d_.text, image) || d_.device == nullptr) return;
-    // The bounds escape of the original printers has no counterpart here; the image is stretched
-    // into the rectangle without the horizontal offset.
+    // The picture is stretched into its rectangle; bitmaps take no horizontal offset.
     const int width = right - left, height = bottom - top;
     d_.device->drawImage(QRect(left, top, width, height), image);
 }

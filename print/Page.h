@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -184,5 +185,5 @@ private:
     double widthInches_ = 0, heightInches_ = 0;
     int mapMode_ = 1;
     std::vector<std::unique_ptr<CPrintRegion>> regions_;
-    QColor savedInk_;
+    std::optional<FillInk> regionInk_;  // while a region member draws
 };

@@ -63,4 +63,6 @@ struct PrintDescriptor {
     int lastLeft = 0, lastTop = 0, lastRightEdge = 0, lastBottom = 0;  // rectangle of the last text
     int horizontalOffset = 0;
     TextMetrics* metrics = nullptr;
+    // Text on a dark fill: the glyphs are white, outlines keep the pen.
+    bool whiteText = false;
 };

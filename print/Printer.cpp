@@ -53,7 +53,8 @@ int DrawFlags(unsigned f) {
     int flags = (f & kTextCenter)  ? Qt::AlignHCenter
                 : (f & kTextRight) ? Qt::AlignRight
                                    : Qt::AlignLeft;
-    flags |= (f & kTextVCenter) ? Qt::AlignVCenter : Qt::AlignTop;
+    // Vertical centring applies to a single line only; wrapped text starts at the top.
+    flags |= (f & kTextVCenter) && (f & kTextSingleLine) ? Qt::AlignVCenter : Qt::AlignTop;
     if (f & kTextExpandTabs) flags |= Qt::TextExpandTabs;
     if (f & kTextNoClip) flags |= Qt::TextDontClip;
     flags |= (f & kTextSingleLine) ? Qt::TextSingleLine : Qt::TextWordWrap;
@@ -71,6 +72,25 @@ QRect Measure(const QFontMetrics& m, const QRect& r, int flags, const QString& t
 
 }  // namespace
 
+FillInk::FillInk(PrintDescriptor& d, unsigned fill, bool whitePen)
+    : d_(d), device_(d.device), whiteText_(d.whiteText) {
+    if (device_ != nullptr) {
+        mode_ = device_->backgroundMode();
+        pen_ = device_->pen();
+        if (fill != 0) device_->setBackgroundMode(Qt::TransparentMode);
+        if (fill >= 3 && whitePen) device_->setPen(QPen(Qt::white, pen_.widthF(), pen_.style()));
+    }
+    if (fill >= 3) d.whiteText = true;
+}
+
+FillInk::~FillInk() {
+    if (device_ != nullptr) {
+        device_->setBackgroundMode(mode_);
+        device_->setPen(pen_);
+    }
+    d_.whiteText = whiteText_;
+}
+
 int CPrinter::TextPass(PrintDescriptor& d, double lineSpacing, bool draw) {
     if (d.text.isEmpty() || d.device == nullptr) return 2 * d.pointSize;
     QPainter& p = *d.device;
@@ -86,14 +106,15 @@ int CPrinter::TextPass(PrintDescriptor& d, double lineSpacing, bool draw) {
     const int flags = DrawFlags(d.textFlags);
     if (d.right == 0 && d.bottom == 0) r = Measure(m, r, flags, d.text);
     if (draw) {
-        const QPen oldPen = p.pen();
+        // The background box is outlined with the page's pen; only the glyphs turn white.
+        bool white = d.whiteText;
         if (d.textFlags & kTextBox) {
             p.setBrush(FillBrush(d.fillFlags));
             p.drawRect(r);
-            if (d.fillFlags & (kFillDarkGray | kFillBlack)) p.setPen(Qt::white);
+            white = white || (d.fillFlags & (kFillDarkGray | kFillBlack));
         }
+        if (white) p.setPen(Qt::white);
         p.drawText(r, flags, d.text);
-        p.setPen(oldPen);
     }
     const QRect covered = mapping_.DeviceToLogical(Measure(m, r, flags, d.text));
     p.restore();

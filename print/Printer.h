@@ -2,6 +2,7 @@
 // flags, font) into drawing on the page's device. It keeps no state of its own.
 #pragma once
 
+#include <QPen>
 #include <QRect>
 #include <QTransform>
 
@@ -14,6 +15,25 @@ struct PageMapping {
     QTransform toDevice;  // logical -> device
     QRect LogicalToDevice(const QRect& r) const { return toDevice.mapRect(r); }
     QRect DeviceToLogical(const QRect& r) const { return toDevice.inverted().mapRect(r); }
+};
+
+// The ink rule of text on a fill, in force while the object lives: any fill makes the text
+// background transparent, a dark fill (3 or more) makes the glyphs white. With `whitePen` (the
+// region members on a dark region) lines and outlines turn white too; otherwise they keep the
+// page's pen. The device and the descriptor are restored when the object goes.
+class FillInk {
+public:
+    FillInk(PrintDescriptor& d, unsigned fill, bool whitePen);
+    ~FillInk();
+    FillInk(const FillInk&) = delete;
+    FillInk& operator=(const FillInk&) = delete;
+
+private:
+    PrintDescriptor& d_;
+    QPainter* device_;
+    Qt::BGMode mode_ = Qt::TransparentMode;
+    QPen pen_;
+    bool whiteText_;
 };
 
 class CPrinter {

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <memory>
+
 #include "print/PrintDescriptor.h"
 
 class CPage;
@@ -34,8 +36,9 @@ struct TableColumn {
     unsigned fill = 0;
 };
 
-// The caller's description of a table; the page and the table read and update it.
-struct TableDescriptor {
+// The geometry and look of a table: positions and widths in units, or in inches when `inInches`
+// is set.
+struct TableLayout {
     static constexpr int kMaxColumns = 25;
     int lineInterval = 0;  // 0: a rule after every row and cell fills; N: a rule every N rows
     int inInches = 0;
@@ -57,13 +60,31 @@ struct TableDescriptor {
     double right = 0;
     double bottom = 0;  // set by the table
     TableColumn column[kMaxColumns];
-    CPrintTable* table = nullptr;  // made by the page for this description
 };
 
+// The caller's description of a table; the page reads it and reports back the drawn bottom
+// (and, for a description in units, the column widths as drawn). A description in inches stays
+// in inches: the table is drawn from a converted copy, so it can be printed again.
+struct TableDescriptor : TableLayout {
+    TableDescriptor();
+    ~TableDescriptor();
+    // A copy is a new description: it has no drawn table of its own. A move takes the table.
+    TableDescriptor(const TableDescriptor& other);
+    TableDescriptor& operator=(const TableDescriptor& other);
+    TableDescriptor(TableDescriptor&&) noexcept;
+    TableDescriptor& operator=(TableDescriptor&&) noexcept;
+
+    std::unique_ptr<CPrintTable> table;  // made by PrintTable for this description
+};
+
+// A drawn table: its layout in units, from which the cells are placed.
 class CPrintTable {
 public:
-    CPrintTable(CPage* page, TableDescriptor* description) : page_(page), t_(description) {}
+    CPrintTable(CPage* page, const TableLayout& unitsLayout) : page_(page), t_(unitsLayout) {}
     virtual ~CPrintTable() = default;
+    CPrintTable(const CPrintTable&) = delete;
+    CPrintTable& operator=(const CPrintTable&) = delete;
+    const TableLayout& Layout() const { return t_; }
     virtual void Draw();
     virtual void PrintCell(const QString& text, int row, int column, int pointSize, unsigned flags);
     virtual void PrintFreeCell(const QString& text, int row, int column, int pointSize,
@@ -83,5 +104,5 @@ private:
     void Cell(const QString& text, int row, int column, int pointSize, unsigned flags, int inset);
 
     CPage* page_;
-    TableDescriptor* t_;
+    TableLayout t_;
 };

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -82,7 +83,13 @@ bool LineReader::Fill() {
         pos_ = 0;
     }
     if (capacity_ - fill_ < kBlockSize / 2) {
-        const size_t wanted = capacity_ == 0 ? kBlockSize : capacity_ * 2;
+        size_t wanted = capacity_ == 0 ? kBlockSize : capacity_ * 2;
+        if (capacity_ == 0) {
+            // A short source needs no more than its own size (and a byte to see its end).
+            const long long size = source_.Size();
+            if (size >= 0 && bufferOffset_ <= static_cast<uint64_t>(size))
+                wanted = std::clamp<uint64_t>(size - bufferOffset_ + 1, 4096, kBlockSize);
+        }
         std::unique_ptr<char[]> bigger(new char[wanted]);  // no need to zero it
         if (fill_ > 0) std::memcpy(bigger.get(), buffer_.get(), fill_);
         buffer_ = std::move(bigger);

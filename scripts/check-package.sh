@@ -18,10 +18,19 @@ deb=$(ls "$build"/kwsekunde_*.deb | head -1)
 echo "package: $deb"
 dpkg-deb --field "$deb" Depends
 
+# The package archive this machine's apt already uses for Debian 12 ("bookworm"), so that no
+# archive host is written down here.
+debian_mirror() {
+    apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(TARGET_OF) $(IDENTIFIER)' |
+        awk '$2 == "bookworm" && $3 == "deb" && $4 == "Packages" { print $1; exit }'
+}
+
 root=${KWS_CHROOT:-/tmp/kws-debian12}
 if [ ! -x "$root/usr/bin/apt-get" ]; then
-    echo "making a clean Debian 12 in $root"
-    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian > /dev/null
+    mirror=$(debian_mirror)
+    [ -n "$mirror" ] || { echo "no Debian 12 archive in this machine's apt configuration" >&2; exit 1; }
+    echo "making a clean Debian 12 in $root from $mirror"
+    debootstrap --variant=minbase bookworm "$root" "$mirror" > /dev/null
 fi
 cp "$deb" examples/six-curve-sample.txt "$root/tmp/"
 mountpoint -q "$root/proc" || mount -t proc proc "$root/proc"

@@ -18,10 +18,11 @@ struct GraphFixture {
     std::unique_ptr<QWidget> host;
     CGraphWnd* graph = nullptr;
 
-    explicit GraphFixture(int maxSeries = 3, QSize size = QSize(800, 500)) {
+    // `kind` is the layout flag: 1 three curves, 0 six curves.
+    explicit GraphFixture(int maxSeries = 3, QSize size = QSize(800, 500), int kind = 1) {
         host = std::make_unique<QWidget>();
         host->resize(size);
-        graph = new CGraphWnd(maxSeries, 1);
+        graph = new CGraphWnd(maxSeries, kind);
         graph->Create("", QRect(10, 10, size.width() - 20, size.height() - 53), host.get(), 7, 1);
         host->show();
         QApplication::processEvents();

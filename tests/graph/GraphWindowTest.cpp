@@ -158,9 +158,6 @@ TEST(Rulers, TimeLabelsDatesAndTheirFit) {
     bool newDay = false;
     for (const auto& d : layout.dates) newDay = newDay || d.text == "04/06/2008";
     EXPECT_TRUE(newDay);
-    // Labels too close to the ends are left out; their ticks stay.
-    int suppressed = 0;
-    for (const auto& l : layout.labels) suppressed += !l.drawn;
     EXPECT_EQ(layout.majorTicks.size(), layout.labels.size());
 
     // The picture agrees: no text in the 16 pixels left of the first tick area, text under a
@@ -183,7 +180,36 @@ TEST(Rulers, TimeLabelsDatesAndTheirFit) {
             EXPECT_GT(dark(box), 5) << l.text.toStdString();
         }
     }
-    (void)suppressed;
+
+    // Labels too close to the ends are left out; their ticks stay. With the view starting on a
+    // tick (sample 0 at the panel's left edge), the first tick sits at the ruler's start, where
+    // its centred label cannot fit.
+    double x0, x1, y0, y1;
+    f.Panel()->GetRanges(x0, x1, y0, y1);
+    f.Panel()->SetRanges(0, 3000, y0, y1, true);
+    const RulerLayout edge = ruler->Layout(ruler->rect());
+    f.Panel()->SetRanges(x0, x1, y0, y1, true);
+    ASSERT_FALSE(edge.labels.empty());
+    ASSERT_EQ(edge.majorTicks.size(), edge.labels.size());
+    EXPECT_EQ(edge.majorTicks[0], 0);
+    EXPECT_FALSE(edge.labels[0].drawn);
+    int suppressed = 0, drawn = 0;
+    for (size_t i = 0; i < edge.labels.size(); ++i) {
+        const RulerLabel& l = edge.labels[i];
+        const int halfWidth = edge.majorTicks[i] - l.x;  // labels are centred on their tick
+        const bool inside = l.x > 16 && l.x + 2 * halfWidth < ruler->width() - 2;
+        if (l.drawn) {
+            ++drawn;
+            EXPECT_TRUE(inside) << l.text.toStdString() << " at " << l.x;
+        } else {
+            ++suppressed;
+            // Left out only when it would reach past the start or within a margin of the end.
+            EXPECT_TRUE(l.x <= 16 || l.x + 2 * halfWidth >= ruler->width() - 10)
+                << l.text.toStdString() << " at " << l.x;
+        }
+    }
+    EXPECT_GE(suppressed, 1);
+    EXPECT_GE(drawn, 3);
 
     // A span under 30 minutes labels with seconds.
     f.Panel()->SetRanges(100, 1800, 0, 100, true);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -130,25 +132,139 @@ TEST(PrintCommand, OneLandscapePageWithTitleGraphAndLegend) {
     ASSERT_NE(at, std::string::npos);
     std::sscanf(info.c_str() + at, "Page size: %d x %d", &w, &h);
     EXPECT_GT(w, h) << "not landscape";
-    // Rendered, the graph area holds the curves' colours.
-    Shell("pdftoppm -r 40 -png '" + pdf + "' '" + dir.filePath("render").toStdString() + "'");
-    QImage render(dir.filePath("render-1.png"));
-    ASSERT_FALSE(render.isNull());
-    int coloured = 0;
-    for (int y = render.height() / 4; y < render.height() * 3 / 4; ++y) {
-        for (int x = 0; x < render.width() * 2 / 3; ++x) {
-            const QColor c = render.pixelColor(x, y);
-            coloured += c.saturation() > 150;
-        }
-    }
-    EXPECT_GT(coloured, 200);
 }
 
-TEST(PrintCommand, CancelledSetupPrintsNothing) {
+namespace {
+
+// Bounding box of the pixels of `image` within `area` that are not white (any channel below 235).
+QRect InkBox(const QImage& image, const QRect& area) {
+    QRect box;
+    const QRect a = area.intersected(image.rect());
+    for (int y = a.top(); y <= a.bottom(); ++y)
+        for (int x = a.left(); x <= a.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) < 235 || qGreen(p) < 235 || qBlue(p) < 235) box |= QRect(x, y, 1, 1);
+        }
+    return box;
+}
+
+}  // namespace
+
+TEST(PrintCommand, GraphAndLegendLandInTheirBoxes) {
     Built b;
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("page.pdf"));
+    printer.setPageSize(QPageSize(QPageSize::A3));  // room for the whole layout
+    ASSERT_TRUE(PrintGraphPage(*b.dialog, printer));
+    // Rendered at 100 pixels per inch without smoothing (pixels keep the curves' colours); the
+    // page's inches count from the printable area's corner.
+    const int dpi = 100;
+    Shell("pdftoppm -r 100 -aa no -aaVector no -png '" + dir.filePath("page.pdf").toStdString() +
+          "' '" + dir.filePath("render").toStdString() + "'");
+    QImage render(dir.filePath("render-1.png"));
+    ASSERT_FALSE(render.isNull());
+    render = render.convertToFormat(QImage::Format_RGB32);
+    const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Inch);
+    auto x = [&](double inches) {
+        return static_cast<int>(std::lround((printable.left() + inches) * dpi));
+    };
+    auto y = [&](double inches) {
+        return static_cast<int>(std::lround((printable.top() + inches) * dpi));
+    };
+    // The plot: 0.4 to 8.5 inches across, 7 inches high, below the title (which ends within the
+    // first half inch); nothing else lies left of 8.65 inches below the title.
+    const QRect plot =
+        InkBox(render, QRect(QPoint(0, y(0.45)), QPoint(x(8.65), render.height() - 1)));
+    ASSERT_FALSE(plot.isEmpty());
+    EXPECT_NEAR(plot.left(), x(0.4), 3);
+    EXPECT_NEAR(plot.right(), x(8.5), 3);
+    EXPECT_NEAR(plot.height(), 7.0 * dpi, 4);
+    EXPECT_GT(plot.top(), y(0.5));
+    EXPECT_LT(plot.top(), y(1.2));
+    const double r = (plot.top() - y(0)) / static_cast<double>(dpi);  // the plot's row, inches
+    // The legend: from 8.8 inches across and 3.15 inches below the plot's top, within its box
+    // (8.8 to 12.15 inches, 1.45 inches high); "Legende" follows below it.
+    const QRect legendArea(QPoint(x(8.7), y(r + 3.05)), QPoint(x(12.3), y(r + 4.62)));
+    const QRect legend = InkBox(render, legendArea);
+    ASSERT_FALSE(legend.isEmpty());
+    EXPECT_NEAR(legend.left(), x(8.8), 3);
+    EXPECT_NEAR(legend.top(), y(r + 3.15), 3);
+    EXPECT_LE(legend.right(), x(12.15) + 3);
+    EXPECT_LE(legend.bottom(), y(r + 4.6) + 3);
+    // Nothing of the page between the plot and the legend, nor above the legend beside the plot.
+    EXPECT_TRUE(
+        InkBox(render, QRect(QPoint(x(8.6), y(r)), QPoint(x(12.3), y(r + 3.05)))).isEmpty());
+    // The series' colours by hue (the page's pictures are stretched and compressed, so exact
+    // values do not survive): cyan 196, red 0, blue 240, green 120, magenta 300, orange 30.
+    const int hues[6] = {196, 0, 240, 120, 300, 30};
+    auto hasHue = [&](int px, int py, int hue) {
+        const QColor c = render.pixelColor(px, py);
+        if (c.hsvSaturation() < 120 || c.value() < 90) return false;
+        const int d = std::abs(c.hsvHue() - hue);
+        return std::min(d, 360 - d) <= 12;
+    };
+    // The legend's rows: each series' colour, one row under the other, in the order of the
+    // series (found by the first row that holds the colour).
+    int previousRow = -1;
+    for (int s = 0; s < 6; ++s) {
+        int row = -1;
+        for (int yy = legend.top(); yy <= legend.bottom() && row < 0; ++yy)
+            for (int xx = legend.left(); xx <= legend.right() && row < 0; ++xx)
+                if (hasHue(xx, yy, hues[s])) row = yy;
+        EXPECT_GT(row, previousRow) << "series " << s;
+        previousRow = std::max(row, previousRow);
+    }
+    // The plot holds the curves: every series' colour is in it, and no colour lies outside the
+    // plot and the legend.
+    for (int s = 0; s < 6; ++s) {
+        int inPlot = 0, elsewhere = 0;
+        for (int yy = 0; yy < render.height(); ++yy)
+            for (int xx = 0; xx < render.width(); ++xx) {
+                if (!hasHue(xx, yy, hues[s])) continue;
+                if (plot.contains(xx, yy)) {
+                    ++inPlot;
+                } else if (!legend.contains(xx, yy)) {
+                    ++elsewhere;
+                }
+            }
+        EXPECT_GT(inPlot, 5) << "series " << s;
+        EXPECT_EQ(elsewhere, 0) << "series " << s;
+    }
+    if (qEnvironmentVariableIsSet("KWS_SHOT_DIR"))
+        render.save(qEnvironmentVariable("KWS_SHOT_DIR") + "/printed-page.png");
+}
+
+TEST(PrintCommand, ThePrintSetupDecidesWhetherAPageIsPrinted) {
+    Built b;
+    QTemporaryDir dir;
     ScriptedPrompts prompts;
-    OnPrintCommand(*b.dialog);  // returns without a page or leftovers
-    SUCCEED();
+    // The setup dialog is answered with a PDF file as printer, then cancelled or confirmed.
+    int setups = 0;
+    int answer = QDialog::Rejected;
+    QString pdf;
+    prompts.onExec = [&](QDialog& d) {
+        auto* setup = dynamic_cast<QPrintDialog*>(&d);
+        if (setup == nullptr) return static_cast<int>(QDialog::Rejected);
+        ++setups;
+        setup->printer()->setOutputFormat(QPrinter::PdfFormat);
+        setup->printer()->setOutputFileName(pdf);
+        return answer;
+    };
+    pdf = dir.filePath("cancelled.pdf");
+    OnPrintCommand(*b.dialog);
+    EXPECT_EQ(setups, 1);
+    EXPECT_FALSE(QFile::exists(pdf));  // cancelled: no page
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    answer = QDialog::Accepted;
+    pdf = dir.filePath("printed.pdf");
+    OnPrintCommand(*b.dialog);
+    EXPECT_EQ(setups, 2);
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_NE(Shell("pdfinfo '" + pdf.toStdString() + "'").find("Pages:           1"),
+              std::string::npos);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"printed.pdf"});
 }
 
 namespace {

@@ -22,11 +22,10 @@ using kws::test::ScriptedPrompts;
 
 namespace {
 
+// A graph window of the layout `kind` with its frame, in a 900 x 600 host.
 struct FrameFixture : GraphFixture {
     explicit FrameFixture(int kind = 1, int series = 3)
-        : GraphFixture(ToInstall(series), QSize(900, 600)) {
-        (void)kind;
-    }
+        : GraphFixture(ToInstall(series), QSize(900, 600), kind) {}
     static int ToInstall(int series) {
         InstallGraphFrame();
         return series;
@@ -67,13 +66,10 @@ TEST(GraphFrame, LegendListsTheSeriesInOrder) {
 
 TEST(GraphFrame, LegendHeightsHideShowAndFreedSpace) {
     for (int kind : {1, 0}) {
-        InstallGraphFrame();
-        QWidget host;
-        host.resize(900, 600);
-        auto* graph = new CGraphWnd(3, kind);
-        graph->Create("", QRect(10, 10, 880, 547), &host, 7, 1);
-        host.show();
-        auto* frame = dynamic_cast<CGraphFrame*>(graph->Frame());
+        FrameFixture f(kind, kind ? 3 : 6);
+        CGraphWnd* graph = f.graph;
+        EXPECT_EQ(graph->Kind(), kind);
+        CGraphFrame* frame = f.Frame();
         frame->DockLegend();
         frame->ShowLegendNow();
         QApplication::processEvents();

@@ -93,6 +93,23 @@ TEST(ProgressWnd, EscapeCancelsOnceAndThePositionIsKept) {
     settings.clear();
 }
 
+namespace {
+
+// The series of each layout as a user sees them: name and colour (COLORREF, 0x00BBGGRR).
+struct Look {
+    const char* name;
+    uint32_t color;
+};
+const Look kThreeCurveLooks[] = {{"Warmwasser Temp. (°C)", 0xFFBC00},
+                                 {"Drehzahl (%)", 0x0000FF},
+                                 {"Durchfluss (l / min)", 0x00FF00}};
+const Look kSixCurveLooks[] = {
+    {"Speicher Temp. (°C)", 0xFFBC00},   {"Zirkulation Temp. (°C)", 0x0000FF},
+    {"Warmwasser Temp. (°C)", 0xFF0000}, {"Durchfluss (l / min)", 0x00FF00},
+    {"Warmwasser Pumpe (%)", 0xFF00FF},  {"Zirkulation Pumpe (EIN / AUS)", 0x007FFF}};
+
+}  // namespace
+
 TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
     kws::test::ScopedTimeZone zone("Europe/Berlin");
     ScriptedPrompts prompts;
@@ -100,32 +117,52 @@ TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
         CNewGraph dialog(kind, nullptr);
         const int64_t start = kws::test::MkTime(2008, 6, 3, 10, 0, 0);
         kws::rec::SampleArray samples = Samples(9001, start, kind);
-        samples[5].value[0] = -250.0;
-        samples[6].value[0] = 250.0;
-        samples[7].value[0] = -249.9;
-        if (kind == 0) samples[8].value[5] = -25.0;
+        // Exactly -250 and 250 are plotted as 0 in series 0 to 4; -249.9 stays. Series 5 (six
+        // curves) takes its values as they are, but -25 adds no point.
+        for (int k = 0; k < 5; ++k) {
+            samples[5].value[k] = -250.0;
+            samples[6].value[k] = 250.0;
+            samples[7].value[k] = -249.9;
+        }
+        if (kind == 0) {
+            samples[5].value[5] = -250.0;
+            samples[6].value[5] = 250.0;
+            samples[8].value[5] = -25.0;
+        }
         dialog.SetData(samples);
         bool ran = false;
         prompts.onExec = [&](QDialog& d) {
             ran = true;
             EXPECT_EQ(&d, &dialog);
             CGraphWnd* g = dialog.Graph();
-            const int series = kind ? 3 : 6;
-            EXPECT_EQ(g->GetSeriesCount(), series);
-            const auto looks = CNewGraph::SeriesOf(kind);
-            for (int s = 0; s < series; ++s)
-                EXPECT_EQ(g->GetSeries(s)->GetColor(), looks[static_cast<size_t>(s)].color);
-            EXPECT_EQ(g->GetSeries(1)->GetTitle(),
-                      kind ? "Drehzahl (%)" : "Zirkulation Temp. (°C)");
-            EXPECT_EQ(g->GetSeries(0)->GetPoint(5).y, 0.0);
-            EXPECT_EQ(g->GetSeries(0)->GetPoint(6).y, 0.0);
-            EXPECT_EQ(g->GetSeries(0)->GetPoint(7).y, -249.9);
+            const std::vector<Look> looks =
+                kind ? std::vector<Look>(std::begin(kThreeCurveLooks), std::end(kThreeCurveLooks))
+                     : std::vector<Look>(std::begin(kSixCurveLooks), std::end(kSixCurveLooks));
+            EXPECT_EQ(g->GetSeriesCount(), static_cast<int>(looks.size()));
+            if (g->GetSeriesCount() != static_cast<int>(looks.size())) return 0;
+            for (size_t s = 0; s < looks.size(); ++s) {
+                const CGraphProps* series = g->GetSeries(static_cast<int>(s));
+                EXPECT_EQ(series->GetTitle(), QString::fromUtf8(looks[s].name)) << s;
+                EXPECT_EQ(series->GetColor(), looks[s].color) << looks[s].name;
+            }
+            const int replaced = kind ? 3 : 5;  // series with the -250 / 250 rule
+            for (int s = 0; s < replaced; ++s) {
+                const CGraphProps* series = g->GetSeries(s);
+                EXPECT_EQ(series->GetPoint(5).y, 0.0) << s;
+                EXPECT_EQ(series->GetPoint(6).y, 0.0) << s;
+                EXPECT_EQ(series->GetPoint(7).y, -249.9) << s;
+                EXPECT_EQ(series->GetPoint(7).x, 7.0) << s;
+                EXPECT_EQ(series->GetCount(), 9001) << s;
+            }
+            if (kind == 0) {
+                const CGraphProps* pump = g->GetSeries(5);
+                EXPECT_EQ(pump->GetCount(), 9000);  // -25 adds no point
+                EXPECT_EQ(pump->GetPoint(5).y, -250.0);
+                EXPECT_EQ(pump->GetPoint(6).y, 250.0);
+                EXPECT_EQ(pump->GetPoint(8).x, 9.0);  // x stays the sample's index
+            }
             EXPECT_EQ(g->GetSeries(0)->GetPoint(100).x, 100.0);
             EXPECT_EQ(g->GetSeries(0)->GetPoint(100).time, start + 100);
-            if (kind == 0) {
-                EXPECT_EQ(g->GetSeries(5)->GetCount(), 9000);  // value 5 of -25 adds no point
-                EXPECT_EQ(g->GetSeries(4)->GetCount(), 9001);
-            }
             EXPECT_EQ(dialog.windowTitle(),
                       "Auswertung des Tages 03/06/2008 von 10:00h bis 12:30h Uhr");
             EXPECT_TRUE(dialog.Frame()->LegendBar()->isVisibleTo(&dialog));
@@ -141,6 +178,15 @@ TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
     prompts.onExec = [](QDialog&) { return 0; };
     dialog.DoModal();
     EXPECT_EQ(dialog.Title(), "Auswertung von 03/06/2008 (um 23:00h) bis 04/06/2008 (um 01:00h)");
+    // Out of order: the title ends at the latest time, not the last sample's, and starts at the
+    // first sample's time even when a later one is earlier.
+    kws::rec::SampleArray unordered = Samples(3, kws::test::MkTime(2008, 6, 3, 10, 0, 0), 1);
+    unordered[1].time = kws::test::MkTime(2008, 6, 3, 14, 45, 0);
+    unordered[2].time = kws::test::MkTime(2008, 6, 3, 9, 15, 0);
+    CNewGraph shuffled(1, nullptr);
+    shuffled.SetData(unordered);
+    shuffled.DoModal();
+    EXPECT_EQ(shuffled.Title(), "Auswertung des Tages 03/06/2008 von 10:00h bis 14:45h Uhr");
 }
 
 TEST(ResultDialog, CancellingTheBuildClosesItWithAMessage) {

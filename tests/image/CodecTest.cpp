@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <fstream>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -179,10 +181,10 @@ TEST(Codecs, WrittenFilesDecodeAlikeInImageMagickAndPillow) {
         bool masks565;
         const char* ext;
     };
-    const Case cases[] = {{1, false, "bmp"},  {4, false, "bmp"}, {8, false, "bmp"},
-                          {16, false, "bmp"}, {16, true, "bmp"}, {24, false, "bmp"},
-                          {32, false, "bmp"}, {8, false, "tga"}, {16, false, "tga"},
-                          {24, false, "tga"}, {32, false, "tga"}};
+    const Case cases[] = {{1, false, "bmp"},  {4, false, "bmp"},  {8, false, "bmp"},
+                          {16, false, "bmp"}, {16, true, "bmp"},  {24, false, "bmp"},
+                          {32, false, "bmp"}, {8, false, "tga"},  {16, false, "tga"},
+                          {16, true, "tga"},  {24, false, "tga"}, {32, false, "tga"}};
     for (const Case& c : cases) {
         FCObjImage image;
         BitmapInfoHeader h;
@@ -290,6 +292,18 @@ TEST(Codecs, ExifItemsAreWrittenAndReadBack) {
         EXPECT_EQ(images[0]->Width(), 32);
     }
     EXPECT_EQ(Capture("identify -format '%[EXIF:Make]' '" + dir.File("exif.jpg") + "'"), "Calora");
+    EXPECT_EQ(LastImageSaveStatus().error, ImageSaveError::kNone);
+    // A maker text too long for a JPEG's metadata segment: the picture is written, its
+    // properties cannot be.
+    FCImagePropertyList tooLong;
+    tooLong.SetValue(0x010F, std::string(70000, 'M'));
+    const std::string path = dir.File("picture.jpg");
+    EXPECT_FALSE(image.SaveFile(path, tooLong));
+    EXPECT_EQ(LastImageSaveStatus().error, ImageSaveError::kPictureWithoutProperties);
+    EXPECT_EQ(Capture("identify -format '%w x %h' '" + path + "'"), "32 x 16");
+    // A save that wrote nothing says so.
+    EXPECT_FALSE(image.SaveFile(dir.File("no/such/folder.png"), properties));
+    EXPECT_EQ(LastImageSaveStatus().error, ImageSaveError::kMissingFolder);
 }
 
 TEST(Codecs, BadInputIsRefusedWithoutHarm) {
@@ -352,4 +366,76 @@ TEST(Codecs, BadInputIsRefusedWithoutHarm) {
     ImageList images;
     PropertyListHolder properties;
     EXPECT_FALSE(bmp.LoadFromFile("/tmp/kws-no-such-picture.bmp", images, properties));
+}
+
+TEST(TgaCodec, FiveSixFivePicturesAreWrittenAsFiveFiveFive) {
+    FCObjImage image;
+    ASSERT_TRUE(CreateFiveSixFive(image, 4, 1));
+    // Mid-gray, red, green, white in 5-6-5.
+    const uint8_t pixels[] = {0x10, 0x84, 0x00, 0xF8, 0xE0, 0x07, 0xFF, 0xFF};
+    std::memcpy(image.GetBits(0), pixels, sizeof pixels);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(FCImageHandle_Tga::Encode(image, bytes));
+    ASSERT_EQ(bytes.size(), 30u + 8u);
+    EXPECT_EQ(bytes[16], 16);
+    // The same colours in 5-5-5: 6-bit green 32 becomes 16, 63 becomes 31.
+    const std::vector<uint8_t> want{0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03, 0xFF, 0x7F};
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 30, bytes.end()), want);
+    // Read back, the colours are the ones of the picture.
+    FCImageHandle_Tga tga;
+    ImageList images;
+    PropertyListHolder properties;
+    ASSERT_TRUE(tga.LoadFromMemory(bytes.data(), bytes.size(), images, properties));
+    const Rgba back = ToRgba(*images[0]);
+    EXPECT_EQ(std::vector<uint8_t>(back.pixels.begin(), back.pixels.begin() + 4),
+              (std::vector<uint8_t>{132, 132, 132, 255}));
+}
+
+namespace {
+
+// A value in kB from /proc/self/status ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long StatusKilobytes(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string name;
+    long value;
+    while (status >> name) {
+        if (name == key + ":" && status >> value) return value;
+        status.ignore(1 << 12, '\n');
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(TgaCodec, RunLengthPicturesDecodeWithoutAStagingCopy) {
+    // 4096 x 4096 at 32 bits (64 MiB) in run packets of 128 pixels: 640 KiB of file.
+    const int side = 4096;
+    std::vector<uint8_t> file(18, 0);
+    file[2] = 10;
+    file[12] = file[14] = side & 0xFF;
+    file[13] = file[15] = side >> 8;
+    file[16] = 32;
+    file[17] = 0x20;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; x += 128)
+            for (uint8_t b : {uint8_t{0xFF}, static_cast<uint8_t>(x >> 5), static_cast<uint8_t>(y),
+                              uint8_t{7}, uint8_t{255}})
+                file.push_back(b);
+    // The peak resident memory while loading, against the picture's own 64 MiB.
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        if (!(reset << "5" << std::flush)) GTEST_SKIP() << "peak memory cannot be reset here";
+    }
+    const long before = StatusKilobytes("VmRSS");
+    FCImageHandle_Tga codec;
+    ImageList images;
+    PropertyListHolder properties;
+    ASSERT_TRUE(codec.LoadFromMemory(file.data(), file.size(), images, properties));
+    const long peak = StatusKilobytes("VmHWM");
+    ASSERT_GT(before, 0);
+    const long pictureKb = 64 * 1024;
+    EXPECT_LT(peak - before, pictureKb * 5 / 4) << "peak grew by " << (peak - before) << " kB";
+    const FCObjImage& image = *images[0];
+    EXPECT_EQ(image.GetBits(4095)[4 * 4095 + 1], 0xFF);  // green: the row, 4095 & 0xFF
+    EXPECT_EQ(image.GetBits(10)[4 * 300], 8);            // blue: the run from pixel 256, 256 >> 5
 }

@@ -5,6 +5,7 @@
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
 #include "image/ObjImage.h"
+#include "tests/image/ImageTestSupport.h"
 
 TEST(FCObjImage, CreateBlankChecksItsArgumentsFirst) {
     FCObjImage image;
@@ -162,4 +163,108 @@ TEST(QtImageCodec, QualityRule) {
     q.SetValue(kImagePropertyJpegQuality, "55");
     EXPECT_EQ(FCImageHandle_QtImage::QualityFromProperties(q), 55);
     EXPECT_EQ(q.GetValue(12345), "");
+}
+
+namespace {
+
+// Fills a 3 x 2 image: pixel (x, y) gets the bytes `at(x, y)`.
+template <typename At>
+void FillPixels(FCObjImage& image, At at) {
+    const int bytes = image.ColorBits() / 8;
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+            const std::vector<uint8_t> v = at(x, y);
+            std::memcpy(image.GetBits(y) + x * bytes, v.data(), static_cast<size_t>(bytes));
+        }
+}
+
+std::vector<uint8_t> PixelAt(const FCObjImage& image, int x, int y) {
+    const int bytes = image.ColorBits() / 8;
+    const uint8_t* p = image.GetBits(y) + x * bytes;
+    return std::vector<uint8_t>(p, p + bytes);
+}
+
+}  // namespace
+
+TEST(FCObjImage, ResizeNearestCopiesWholePixelsAtEveryTrueColourDepth) {
+    // 3 x 2 stretched to 5 x 3: target columns take source columns 0 0 1 1 2, target rows take
+    // source rows 0 0 1 (c * 3 / 5 and r * 2 / 3, worked out by hand).
+    const int fromColumn[5] = {0, 0, 1, 1, 2};
+    const int fromRow[3] = {0, 0, 1};
+    for (int bits : {24, 32}) {
+        FCObjImage image;
+        ASSERT_TRUE(image.CreateBlank(3, 2, bits));
+        FillPixels(image, [](int x, int y) {
+            return std::vector<uint8_t>{static_cast<uint8_t>(10 + x), static_cast<uint8_t>(20 + y),
+                                        0x80, static_cast<uint8_t>(0xF0 + x + 3 * y)};
+        });
+        image.ResizeNearest(5, 3);
+        ASSERT_EQ(image.Width(), 5);
+        ASSERT_EQ(image.Height(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 5; ++c) {
+                std::vector<uint8_t> want{
+                    static_cast<uint8_t>(10 + fromColumn[c]), static_cast<uint8_t>(20 + fromRow[r]),
+                    0x80, static_cast<uint8_t>(0xF0 + fromColumn[c] + 3 * fromRow[r])};
+                want.resize(static_cast<size_t>(bits / 8));
+                EXPECT_EQ(PixelAt(image, c, r), want) << bits << " bits at " << c << "," << r;
+            }
+    }
+    // 16 bits with 5-6-5 masks: the pixels move unchanged and the masks stay, so that mid-gray
+    // 0x8410 stays mid-gray (read as 5-5-5 it would be a dark blue).
+    FCObjImage picture;
+    ASSERT_TRUE(kws::test::CreateFiveSixFive(picture, 3, 2));
+    const uint16_t source[2][3] = {{0x8410, 0xF800, 0x07E0}, {0x001F, 0xFFFF, 0x0000}};
+    FillPixels(picture, [&](int x, int y) {
+        return std::vector<uint8_t>{static_cast<uint8_t>(source[y][x] & 0xFF),
+                                    static_cast<uint8_t>(source[y][x] >> 8)};
+    });
+    picture.ResizeNearest(5, 3);
+    ASSERT_EQ(picture.Width(), 5);
+    EXPECT_EQ(picture.Header().compression, 3u);
+    EXPECT_EQ(std::vector<uint32_t>(picture.Masks(), picture.Masks() + 3),
+              (std::vector<uint32_t>{0xF800, 0x07E0, 0x001F}));
+    const uint16_t want[3][5] = {{0x8410, 0x8410, 0xF800, 0xF800, 0x07E0},
+                                 {0x8410, 0x8410, 0xF800, 0xF800, 0x07E0},
+                                 {0x001F, 0x001F, 0xFFFF, 0xFFFF, 0x0000}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c) {
+            const std::vector<uint8_t> got = PixelAt(picture, c, r);
+            EXPECT_EQ(got[0] | (got[1] << 8), want[r][c]) << c << "," << r;
+        }
+}
+
+TEST(FCObjImage, CopyImageFromAnImageWithoutPixelsFailsAndTouchesNothing) {
+    FCObjImage target;
+    ASSERT_TRUE(target.CreateBlank(4, 3, 24));
+    target.GetBits(1)[2] = 77;
+    target.x = 5;
+    FCObjImage empty;
+    empty.x = 9;
+    EXPECT_FALSE(target.CopyImage(empty));
+    EXPECT_TRUE(target.HasPixels());
+    EXPECT_EQ(target.Width(), 4);
+    EXPECT_EQ(target.GetBits(1)[2], 77);
+    EXPECT_EQ(target.x, 5);
+    EXPECT_FALSE(empty.CopyImage(empty));
+    // A copy from a picture takes header, pixels, palette and position.
+    FCObjImage indexed;
+    ASSERT_TRUE(indexed.CreateBlank(2, 2, 8));
+    const RgbQuad red{0, 0, 255, 0};
+    indexed.WritePalette(3, 1, &red);
+    indexed.GetBits(0)[1] = 3;
+    indexed.y = -4;
+    ASSERT_TRUE(target.CopyImage(indexed));
+    EXPECT_EQ(target.ColorBits(), 8);
+    EXPECT_EQ(target.GetBits(0)[1], 3);
+    EXPECT_EQ(target.Palette()[3].red, 255);
+    EXPECT_EQ(target.y, -4);
+    EXPECT_TRUE(target.CopyImage(target));
+    // Copying as a value copies an image without pixels as one: position and all.
+    FCObjImage copied(empty);
+    EXPECT_FALSE(copied.HasPixels());
+    EXPECT_EQ(copied.x, 9);
+    target = empty;
+    EXPECT_FALSE(target.HasPixels());
+    EXPECT_EQ(target.x, 9);
 }

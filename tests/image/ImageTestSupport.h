@@ -75,6 +75,17 @@ inline Rgba ToRgba(const FCObjImage& image) {
     return out;
 }
 
+// A blank 16-bit image with 5-6-5 masks (compression 3), as the platform codec makes one.
+inline bool CreateFiveSixFive(FCObjImage& image, int width, int height) {
+    BitmapInfoHeader h;
+    h.width = width;
+    h.height = height;
+    h.bitCount = 16;
+    h.compression = 3;
+    const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+    return image.CreateFromHeader(h, masks);
+}
+
 // A binary PPM (P6) or PAM (P7, RGB_ALPHA) file as RGBA.
 inline Rgba ReadNetpbm(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

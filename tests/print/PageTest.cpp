@@ -1,16 +1,13 @@
 // Page arithmetic, regions and tables, recorded through a renderer that notes every request.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "print/BitmapFile.h"
 #include "print/Page.h"
 #include "print/Region.h"
 
@@ -70,6 +67,20 @@ struct PageFixture {
         return n;
     }
 };
+
+// A table description in the units given: `rows` body rows, a column per width, from (top, left)
+// to `right`.
+TableDescriptor Table(int rows, double top, double left, double right,
+                      const std::vector<double>& widths) {
+    TableDescriptor t;
+    t.columns = static_cast<int>(widths.size());
+    t.rows = rows;
+    t.top = top;
+    t.left = left;
+    t.right = right;
+    for (size_t c = 0; c < widths.size(); ++c) t.column[c].width = widths[c];
+    return t;
+}
 
 }  // namespace
 
@@ -168,15 +179,7 @@ TEST(Regions, RefusedOutsideThePageAndClippedToItsEdges) {
 
 TEST(Tables, ColumnsRulesFillsAndTitles) {
     PageFixture f(10.0);
-    TableDescriptor t;
-    t.columns = 3;
-    t.rows = 6;
-    t.top = 100;
-    t.left = 100;
-    t.right = 700;
-    t.column[0].width = 100;
-    t.column[1].width = 100;
-    t.column[2].width = 100;
+    TableDescriptor t = Table(6, 100, 100, 700, {100, 100, 100});
     t.column[1].title = "Mitte";
     f.page->PrintTable(&t);
     ASSERT_NE(t.table, nullptr);
@@ -219,52 +222,119 @@ TEST(Tables, ColumnsRulesFillsAndTitles) {
     EXPECT_EQ(wide.table, nullptr);
 }
 
-TEST(BitmapFiles, HeaderlessAndCoreHeaderFilesAreRead) {
-    QTemporaryDir dir;
-    // A 2 x 2 picture of 24 bits: red, green / blue, white (rows stored bottom-up).
-    const unsigned char rows[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0};
-    auto info40 = [](QByteArray& b) {
-        const int v[] = {40, 2, 2};
-        for (int i : v) b.append(reinterpret_cast<const char*>(&i), 4);
-        const short planes = 1, bits = 24;
-        b.append(reinterpret_cast<const char*>(&planes), 2);
-        b.append(reinterpret_cast<const char*>(&bits), 2);
-        b.append(QByteArray(24, '\0'));
+TEST(Tables, InchesAreConvertedOnACopySoTheDescriptionPrintsAgain) {
+    PageFixture f(10.0);  // 100 units per inch
+    TableDescriptor t = Table(2, 1.0, 1.5, 5.5, {1.0, 3.0});
+    t.inInches = 1;
+    // The header box of each print: (top, left, bottom, right) in units.
+    auto headerBoxes = [&] {
+        std::vector<std::vector<int>> boxes;
+        for (const auto& r : f.log) {
+            if (r.kind == "box" && r.d.top == 100 && r.d.fillFlags == 0)
+                boxes.push_back({r.d.top, r.d.left, r.d.bottom, r.d.right});
+        }
+        return boxes;
     };
-    QByteArray bare;
-    info40(bare);
-    bare.append(reinterpret_cast<const char*>(rows), sizeof rows);
-    QFile f(dir.filePath("bare.dib"));
-    f.open(QIODevice::WriteOnly);
-    f.write(bare);
-    f.close();
-    QImage image;
-    ASSERT_TRUE(ReadBitmapFile(f.fileName(), image));
-    EXPECT_EQ(image.pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(image.pixel(1, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(image.pixel(0, 1), qRgb(0, 0, 255));
-    // The old core header: 12 bytes with 16-bit fields.
-    QByteArray core("BM", 2);
-    const int fileSize = 14 + 12 + 16, zero = 0, offset = 26;
-    core.append(reinterpret_cast<const char*>(&fileSize), 4);
-    core.append(reinterpret_cast<const char*>(&zero), 4);
-    core.append(reinterpret_cast<const char*>(&offset), 4);
-    const int size = 12;
-    const short w = 2, h = 2, planes = 1, bits = 24;
-    core.append(reinterpret_cast<const char*>(&size), 4);
-    for (short s : {w, h, planes, bits}) core.append(reinterpret_cast<const char*>(&s), 2);
-    core.append(reinterpret_cast<const char*>(rows), sizeof rows);
-    QFile c(dir.filePath("core.bmp"));
-    c.open(QIODevice::WriteOnly);
-    c.write(core);
-    c.close();
-    ASSERT_TRUE(ReadBitmapFile(c.fileName(), image));
-    EXPECT_EQ(image.pixel(1, 1), qRgb(255, 255, 255));
-    // Anything else is refused.
-    QFile junk(dir.filePath("junk.bmp"));
-    junk.open(QIODevice::WriteOnly);
-    junk.write(QByteArray(100, 'x'));
-    junk.close();
-    EXPECT_FALSE(ReadBitmapFile(junk.fileName(), image));
-    EXPECT_FALSE(ReadBitmapFile(dir.filePath("missing.bmp"), image));
+    const int rowHeight = static_cast<int>(10 * 1.5 / 72.0 * 100);  // 20 units
+    for (int print = 1; print <= 2; ++print) {
+        f.page->PrintTable(&t);
+        ASSERT_NE(t.table, nullptr);
+        // The description is still in inches; the bottom comes back in inches.
+        EXPECT_EQ(t.top, 1.0);
+        EXPECT_EQ(t.left, 1.5);
+        EXPECT_EQ(t.right, 5.5);
+        EXPECT_EQ(t.column[0].width, 1.0);
+        EXPECT_EQ(t.column[1].width, 3.0);
+        EXPECT_DOUBLE_EQ(t.bottom, (100 + 3 * rowHeight) / 100.0);
+    }
+    // Both prints drew the same header box, inside the page: the header (top 100, left 150) and
+    // the frame each start at the table's top-left corner.
+    const auto boxes = headerBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0], (std::vector<int>{100, 150, 100 + rowHeight, 550}));
+    EXPECT_EQ(boxes[2], boxes[0]);
+    // A table refused for its width leaves the description as it was: narrowed, it prints.
+    PageFixture g(10.0);
+    TableDescriptor wide = t;
+    wide.right = 12.0;
+    g.page->PrintTable(&wide);
+    EXPECT_EQ(wide.table, nullptr);
+    EXPECT_EQ(wide.left, 1.5);
+    EXPECT_EQ(wide.column[1].width, 3.0);
+    wide.right = 5.5;
+    g.page->PrintTable(&wide);
+    ASSERT_NE(wide.table, nullptr);
+    EXPECT_DOUBLE_EQ(wide.bottom, t.bottom);
+}
+
+TEST(Tables, ADescriptionOwnsItsTableAndCopiesStartWithout) {
+    PageFixture f(10.0);
+    TableDescriptor t = Table(2, 100, 100, 300, {200});
+    f.page->PrintTable(&t);
+    ASSERT_NE(t.table, nullptr);
+    {
+        TableDescriptor copy = t;
+        EXPECT_EQ(copy.table, nullptr);  // a new description: nothing drawn for it yet
+        EXPECT_EQ(copy.right, 300);
+        const size_t before = f.log.size();
+        f.page->PrintTableCell(&copy, 0, 0, 10, 0u, "%s", "leer");
+        EXPECT_EQ(f.log.size(), before);
+        TableDescriptor assigned;
+        assigned = t;
+        EXPECT_EQ(assigned.table, nullptr);
+    }
+    // A move hands the table over; it still places cells for the description that holds it.
+    TableDescriptor moved = std::move(t);
+    ASSERT_NE(moved.table, nullptr);
+    t = std::move(moved);
+    // The first description's table outlives the copies and still places cells.
+    f.page->PrintTableCell(&t, 1, 0, 10, 0u, "%s", "Zelle");
+    EXPECT_EQ(f.log.back().d.text, "Zelle");
+    EXPECT_EQ(f.log.back().d.top, 100 + 20 + 20 + 2);  // header, row 0, inset
+}
+
+TEST(Tables, DarkHeaderCellsKeepThePagePenForOutlinesAndTheBackgroundMode) {
+    PageFixture f(10.0);
+    f.painter.setBackgroundMode(Qt::OpaqueMode);
+    TableDescriptor t = Table(1, 100, 100, 500, {200, 200});
+    t.headerFill = kFillBlack;
+    t.pointSize = 20;
+    f.page->PrintTable(&t);
+    EXPECT_EQ(f.painter.backgroundMode(), Qt::OpaqueMode);  // restored after the header
+    EXPECT_EQ(f.painter.pen().color(), QColor(Qt::black));
+    // Header box: rows 100 to 100 + 41 (20 pt x 1.5). Along the border between the two cells
+    // (x = 300) and the outer edges nothing is white: the outlines are drawn with the page's
+    // black pen on the black fill. The titles themselves are white.
+    const int headerBottom = 100 + static_cast<int>(20 * 1.5 / 72.0 * 100);
+    int whiteOnBorders = 0, whiteInside = 0;
+    for (int y = 102; y < headerBottom - 1; ++y) {
+        for (int x : {100, 101, 298, 299, 300, 301, 302, 499, 500})
+            whiteOnBorders += f.image.pixel(x, y) == qRgb(255, 255, 255);
+        for (int x = 110; x < 290; ++x) whiteInside += qGray(f.image.pixel(x, y)) > 200;
+    }
+    EXPECT_EQ(whiteOnBorders, 0);
+    EXPECT_GT(whiteInside, 20);  // "Col 1" in white
+}
+
+TEST(Page, VerticalCentringAppliesToSingleLinesOnly) {
+    // The first row with ink inside the box (top 100, bottom 700) of a text printed there.
+    auto firstInkRow = [](unsigned flags, const char* text) {
+        PageFixture f(10.0);
+        f.page->PrintInBox(100, 100, 700, 400, flags, 12, text);
+        for (int y = 100; y < 700; ++y)
+            for (int x = 100; x < 400; ++x)
+                if (qGray(f.image.pixel(x, y)) < 128) return y;
+        return -1;
+    };
+    const char* wrapped = "Ein Text, der in dem schmalen Kasten auf mehrere Zeilen umbricht.";
+    const int lineHeight = static_cast<int>(12 / 72.0 * 100 * 1.5);
+    // Word-wrapped with 0x800: set from the top, as without it.
+    const int top = firstInkRow(0x800, wrapped);
+    ASSERT_GE(top, 100);
+    EXPECT_LT(top, 100 + lineHeight);
+    EXPECT_EQ(top, firstInkRow(0x000, wrapped));
+    // A single line with 0x800 sits in the middle of the box.
+    const int single = firstInkRow(0xA00, "Mitte");
+    EXPECT_GT(single, 400 - lineHeight);
+    EXPECT_LT(single, 400);
 }

@@ -224,8 +224,10 @@ TEST(Evaluate, MatchesTheReferenceOnGeneratedRecordings) {
         o.seed = static_cast<uint32_t>(layout + 3);
         o.startTime = MkTime(2009, 10, 25, 0, 30, 0);  // crosses the autumn change
         std::string text = kws::bench::GenerateRecording(o);
-        // Some adversarial lines: empty fields, text, decimals, a stray header, CR LF.
-        text.insert(text.find("03:10:00"), "");
+        // Some adversarial lines: an empty line, empty fields, text, decimals, a stray header,
+        // CR LF.
+        const size_t lineStart = text.rfind('\n', text.find("03:10:00")) + 1;
+        text.insert(lineStart, "\n25.10.09\t\t\t\n");
         size_t at = text.size() / 3;
         at = text.find('\n', at) + 1;
         text.insert(at, "Zwischenzeile ohne Datum\n25.10.09\t02:15:00\t\t\tabc\t1.5e1\r\n");
@@ -266,19 +268,152 @@ TEST(Evaluate, ThinnedWindowsMarkOnlyRealGaps) {
     }
 }
 
-TEST(Evaluate, LargeRecordingsSplitAcrossThreadsGiveTheSameSamples) {
-    ScopedTimeZone zone("Europe/Berlin");
+namespace {
+
+// A source that does not know its size: the evaluation and the opening then read it in one part,
+// the result the parts must reproduce.
+class UnsizedSource : public ByteSource {
+public:
+    explicit UnsizedSource(std::string_view data) : inner_(data) {}
+    long long ReadAt(void* buffer, size_t size, uint64_t offset, int& error) override {
+        return inner_.ReadAt(buffer, size, offset, error);
+    }
+    long long Size() override { return -1; }
+
+private:
+    MemorySource inner_;
+};
+
+const std::string kHeaderLike = "Datum\tUhrzeit\tWW Temp.\tDrehzahl";
+
+enum class Edit { kGap, kHeaderLike, kCrLf, kGapCrLf };
+
+// Rewrites the whole lines within 64 KiB of `at`, keeping their bytes in number (so that the
+// split stays where it was): a gap (only every 5th line kept, 5 seconds apart, each padded with
+// an extra column as long as the lines dropped after it), a header-like line in place of every
+// other line, or CR LF line ends.
+void EditAround(std::string& text, size_t at, Edit edit) {
+    const size_t from = text.rfind('\n', at - 65536) + 1;
+    const size_t to = text.find('\n', at + 65536) + 1;
+    std::vector<std::string> lines;
+    for (size_t pos = from; pos < to;) {
+        const size_t end = text.find('\n', pos);
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    std::string out;
+    const bool crlf = edit == Edit::kCrLf || edit == Edit::kGapCrLf;
+    const std::string newline = crlf ? "\r\n" : "\n";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        if (edit == Edit::kGap || edit == Edit::kGapCrLf) {
+            if (i % 5 != 0) continue;
+            size_t dropped = 0;
+            for (size_t j = i + 1; j < std::min(i + 5, lines.size()); ++j)
+                dropped += lines[j].size() + newline.size();
+            if (dropped > 0) line += "\t" + std::string(dropped - 1, '0');
+        } else if (edit == Edit::kHeaderLike && i % 2 == 1) {
+            line = kHeaderLike +
+                   std::string(line.size() - std::min(line.size(), kHeaderLike.size()), ' ');
+        }
+        out += line + newline;
+    }
+    text.replace(from, to - from, out);
+}
+
+bool HeaderLike(const std::string& line) { return line.rfind(kHeaderLike, 0) == 0; }
+
+// Offset of the first data line: after `headerLines` lines.
+uint64_t AfterHeader(const std::string& text, int headerLines) {
+    size_t at = 0;
+    for (int i = 0; i < headerLines; ++i) at = text.find('\n', at) + 1;
+    return at;
+}
+
+// The line that ends just before `offset` and the line that starts there.
+std::pair<std::string, std::string> LinesAt(const std::string& text, size_t offset) {
+    const size_t before = text.rfind('\n', offset - 2) + 1;
+    return {text.substr(before, offset - 1 - before),
+            text.substr(offset, text.find('\n', offset) - offset)};
+}
+
+// A three-curve recording of about `mebibytes` whose split into `parts` parts (as the evaluation
+// splits it) puts each inner boundary into a stretch edited as `edits` says.
+std::string SplitRecording(int mebibytes, int parts, const std::vector<Edit>& edits) {
     kws::bench::GeneratorOptions o;
     o.layoutFlag = 1;
-    o.seconds = 2 * 86400;  // about 12 MB: split into parts
-    o.gaps = 40;
-    o.startTime = MkTime(2009, 3, 28, 12, 0, 0);
-    const std::string text = kws::bench::GenerateRecording(o);
-    const int64_t a = o.startTime + 100, b = o.startTime + o.seconds - 5000;
-    const SampleArray one = EvaluateText(text, 2, 1, a, b, 1);
-    ExpectSame(EvaluateText(text, 2, 1, a, b, 2), one, "2 threads");
-    ExpectSame(EvaluateText(text, 2, 1, a, b, 8), one, "8 threads");
-    ExpectSame(one, ReferenceEvaluate(text, 2, 1, a, b), "reference");
+    o.seconds = static_cast<int64_t>(mebibytes) * (1 << 20) / 56;  // about 58 bytes a second
+    o.gaps = 30;
+    o.startTime = MkTime(2009, 3, 20, 12, 0, 0);
+    std::string text = kws::bench::GenerateRecording(o);
+    MemorySource source(text);
+    int error = 0;
+    const std::vector<uint64_t> bounds =
+        SplitAtLines(source, AfterHeader(text, 2), text.size(), parts, error);
+    // From the last boundary to the first, so that earlier offsets stay valid.
+    for (int k = parts - 1; k >= 1; --k) EditAround(text, bounds[k], edits[k - 1]);
+    return text;
+}
+
+}  // namespace
+
+TEST(Evaluate, PartsOfALargeRecordingGiveTheOnePartResult) {
+    ScopedTimeZone zone("Europe/Berlin");
+    // 36 MiB: four parts of at least 8 MiB, boundaries in a gap, among header-like lines and
+    // among CR LF line ends.
+    const std::string text = SplitRecording(36, 4, {Edit::kGap, Edit::kHeaderLike, Edit::kCrLf});
+    const uint64_t dataStart = AfterHeader(text, 2);
+    ASSERT_EQ(ChooseParts(text.size() - dataStart, 4), 4);
+    ASSERT_EQ(ChooseParts(text.size() - dataStart, 2), 2);
+    MemorySource source(text);
+    int error = 0;
+    const std::vector<uint64_t> bounds = SplitAtLines(source, dataStart, text.size(), 4, error);
+    ASSERT_EQ(bounds.size(), 5u);
+    // Where the four parts meet: across a gap of more than 2 seconds ...
+    auto [beforeGap, afterGap] = LinesAt(text, bounds[1]);
+    int64_t t1 = 0, t2 = 0;
+    ASSERT_TRUE(ParseTimeStamp(beforeGap, t1) && ParseTimeStamp(afterGap, t2)) << afterGap;
+    EXPECT_GT(t2 - t1, 2);
+    // ... next to a header-like line ...
+    auto [beforeHeader, atHeader] = LinesAt(text, bounds[2]);
+    EXPECT_TRUE(HeaderLike(beforeHeader) || HeaderLike(atHeader)) << atHeader;
+    // ... and after a CR LF line end.
+    EXPECT_EQ(text.substr(bounds[3] - 2, 2), "\r\n");
+
+    const int64_t start = MkTime(2009, 3, 20, 12, 1, 40);
+    const int64_t end = start + 6 * 86400;
+    UnsizedSource unsized(text);
+    SampleArray one;
+    ASSERT_TRUE(Evaluate(unsized, 2, 1, start, end, one).ok);
+    ASSERT_GT(one.size(), 400000u);
+    ExpectSame(one, ReferenceEvaluate(text, 2, 1, start, end), "one part against the reference");
+    ExpectSame(EvaluateText(text, 2, 1, start, end, 4), one, "4 parts");
+    ExpectSame(EvaluateText(text, 2, 1, start, end, 2), one, "2 parts");
+}
+
+TEST(Recording, OpeningALargeRecordingInPartsGivesTheOnePartFacts) {
+    ScopedTimeZone zone("Europe/Berlin");
+    const std::string text = SplitRecording(20, 2, {Edit::kGapCrLf});
+    if (ChooseParts(text.size() - AfterHeader(text, 2), 0) < 2)
+        GTEST_SKIP() << "one hardware thread: the opening reads in one part";
+    MemorySource source(text);
+    RecordingFacts parts, one;
+    ASSERT_TRUE(ReadRecordingFacts(source, parts).Ok());
+    UnsizedSource unsized(text);
+    ASSERT_TRUE(ReadRecordingFacts(unsized, one).Ok());
+    EXPECT_EQ(parts.headerLines, one.headerLines);
+    EXPECT_EQ(parts.layoutFlag, one.layoutFlag);
+    EXPECT_EQ(parts.startTime, one.startTime);
+    EXPECT_EQ(parts.endTime, one.endTime);
+    // And both are the recording's: the time of its second data line and of its last line.
+    int64_t second = 0, last = 0;
+    const size_t secondLine = text.find('\n', AfterHeader(text, 2)) + 1;
+    const size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
+    ASSERT_TRUE(ParseTimeStamp(text.substr(secondLine, 20), second));
+    ASSERT_TRUE(ParseTimeStamp(text.substr(lastLine), last));
+    EXPECT_EQ(one.startTime, second);
+    EXPECT_EQ(one.endTime, last);
+    EXPECT_EQ(one.headerLines, 2);
 }
 
 TEST(Evaluate, AFileThatShrinksAfterOpeningEndsEarlier) {
