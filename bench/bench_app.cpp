@@ -1,9 +1,11 @@
 // The program's whole path for a month of samples, headless: open and evaluate a 30-day six-curve
 // recording, build the result dialog with its six curves under the progress window, fit, render
-// once; each stage timed, against `wc -l` on the same file in the same run, with the peak memory.
+// once, draw the saved picture and print the page; each stage timed, against `wc -l` on the same
+// file in the same run, with the peak memory.
 //
 //   bench_app [--days N] [--file PATH]
 #include <QApplication>
+#include <QPrinter>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,8 @@
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
+#include "graphui/GraphExport.h"
+#include "graphui/GraphPicture.h"
 #include "graphui/ResultDialog.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
@@ -74,6 +78,20 @@ int main(int argc, char** argv) {
     line("build six curves (progress window, fit, legend)", t4 - t3);
     line("show and render once", t5 - t4);
     line("total", total);
+    // "Speichern" and "Ausdrucken" draw the graph at their own size: the 1280 x 1024 picture, and
+    // the page into a PDF at the printer's 1200 pixels per inch.
+    const double p0 = bench::Now();
+    const QImage picture = GraphPicture(*dialog.Frame(), QSize(1280, 1024));
+    const double p1 = bench::Now();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName("/tmp/kws_bench_page.pdf");
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    const bool printed = PrintGraphPage(dialog, printer);
+    const double p2 = bench::Now();
+    std::remove("/tmp/kws_bench_page.pdf");
+    line("draw the saved picture (1280 x 1024)", p1 - p0);
+    line(printed ? "print the page (PDF, 1200 dpi)" : "print the page: FAILED", p2 - p1);
     std::printf(
         "samples: %zu, points: %d\n", samples.size(),
         dialog.Graph()->GetSeries(0)->GetCount() * 5 + dialog.Graph()->GetSeries(5)->GetCount());

@@ -30,6 +30,18 @@ public:
     // The container's current pixels, as a print request copies them.
     QImage PrintImage();
 
+    // Draws rulers and plot as the container lays them out, into `rect` of a device with
+    // `dpiX` x `dpiY` pixels per inch (one device pixel per painter unit), showing the panel's
+    // current view. The widgets are left as they are.
+    void DrawPicture(QPainter& painter, const QRect& rect, double dpiX, double dpiY) const;
+
+    // Where value ruler, time ruler and panel lie in a rectangle, with the rulers' thicknesses
+    // (0 for a hidden ruler): the value ruler on the left, the time ruler below the panel.
+    struct Arrangement {
+        QRect valueRuler, timeRuler, panel;
+    };
+    static Arrangement Arrange(const QRect& rect, int valueThickness, int timeThickness);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

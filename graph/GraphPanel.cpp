@@ -11,6 +11,7 @@
 #include "graph/GraphNotification.h"
 #include "graph/GraphWnd.h"
 #include "graph/Ruler.h"
+#include "graph/WideLines.h"
 #include "graph/ZoomTracker.h"
 
 CGraphPanel::CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidget* parent)
@@ -41,7 +42,7 @@ int CGraphPanel::MarkerHalfSize() const { return markerHalfSize_; }
 
 void CGraphPanel::UpdateDeviceMetrics() {
     scale_ = devicePixelRatioF();
-    markerHalfSize_ = static_cast<int>(logicalDpiY() * scale_ * 0.02857142857142857);
+    markerHalfSize_ = static_cast<int>(logicalDpiY() * scale_ * kMarkerHalfSizeInches);
 }
 
 void CGraphPanel::GetRanges(double& x0, double& x1, double& y0, double& y1) const {
@@ -135,12 +136,26 @@ void CGraphPanel::RenderBuffer() {
 }
 
 void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
+    PanelTarget target;
+    target.markerHalfSize = MarkerHalfSize();
+    // The grid takes as many lines as the rulers have labels for the panel's size.
+    if ((modeFlags_ & Grid) && HasMaps()) {
+        target.timeIntervals = TimeLabelCount();
+        target.valueIntervals =
+            verticalRuler_ != nullptr
+                ? verticalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
+                : 5;
+    }
     image.setDevicePixelRatio(1.0);
+    DrawContents(image, rect, target);
+    image.setDevicePixelRatio(scale_);
+}
+
+void CGraphPanel::DrawContents(QImage& image, const QRect& rect, const PanelTarget& target) const {
     {
         QPainter painter(&image);
         painter.fillRect(rect, ToQColor(background_));
     }
-    image.setDevicePixelRatio(scale_);
     CGraphWnd* graph = GraphWindow();
     if (!HasMaps() || graph == nullptr) return;
     double x0, x1, y0, y1;
@@ -151,30 +166,34 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     const LinearMap yLocal(bottom, top, y0, y1);
     CurveRasterizer raster(image, rect);
     const SeriesStyle base{0, (modeFlags_ & MarkPoints) != 0, (modeFlags_ & NoLines) != 0,
-                           MarkerHalfSize()};
+                           target.markerHalfSize};
     int position = 0;
-    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
-         s = graph->GetNextSeries(position)) {
+    for (const CGraphProps* s = target.curves ? graph->GetFirstSeries(position) : nullptr;
+         s != nullptr; s = graph->GetNextSeries(position)) {
         if (!s->IsShown() || s->GetCount() == 0) continue;
         SeriesStyle style = base;
         style.color = ToRgb555(s->GetColor());
         DrawSeries(raster, *s, xLocal, yLocal, style);
     }
-    if (modeFlags_ & Grid) {
+    if ((modeFlags_ & Grid) && target.grid) {
         raster.SetColor(ToRgb555(RGB(105, 105, 105)));
-        // As many grid lines as the rulers have labels for the panel's size.
-        const int ny = verticalRuler_ != nullptr
-                           ? verticalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
-                           : 5;
-        const TickSet xt = xLocal.ComputeTicks(TimeLabelCount());
+        const TickSet xt = xLocal.ComputeTicks(target.timeIntervals);
         for (double p : xt.pixels) {
             const int64_t x = LinearMap::TruncatePixel(p);
-            raster.DottedLine(x, bottom, x, top);
+            if (target.gridWidth > 1) {
+                WideDottedLine(raster, x, bottom, x, top, target.gridWidth);
+            } else {
+                raster.DottedLine(x, bottom, x, top);
+            }
         }
-        const TickSet yt = yLocal.ComputeTicks(ny);
+        const TickSet yt = yLocal.ComputeTicks(target.valueIntervals);
         for (double p : yt.pixels) {
             const int64_t y = LinearMap::TruncatePixel(p);
-            raster.DottedLine(right, y, left, y);
+            if (target.gridWidth > 1) {
+                WideDottedLine(raster, right, y, left, y, target.gridWidth);
+            } else {
+                raster.DottedLine(right, y, left, y);
+            }
         }
     }
 }

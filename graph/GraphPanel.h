@@ -30,6 +30,22 @@ enum PanelMode : int {
     NoLines = 16,
 };
 
+// Half side of a point marker: 1/35 inch.
+inline constexpr double kMarkerHalfSizeInches = 0.02857142857142857;
+
+// How the panel draws into a picture of its own: the marker half size (1/35 inch of the
+// picture), the interval counts of the grid, which are the rulers' label counts for the
+// picture's size and resolution, the width of the grid's dotted lines (one pixel of the window
+// on a device of a higher resolution), and which parts to draw over the background.
+struct PanelTarget {
+    int markerHalfSize = 2;
+    int timeIntervals = 5;
+    int valueIntervals = 5;
+    int gridWidth = 1;
+    bool curves = true;
+    bool grid = true;
+};
+
 class CGraphPanel : public QWidget, public virtual CGraphBaseClass {
     Q_OBJECT
 
@@ -47,6 +63,9 @@ public:
     void Render(const QRect& rect = QRect());
     // Draws background, curves and grid into `image` for the rectangle (device pixels).
     void DrawContents(QImage& image, const QRect& rect) const;
+    // The same for a picture: the view's ranges over `rect` of `image` (Format_RGB555), which
+    // may reach beyond the image (a picture drawn in bands); the back buffer is not touched.
+    void DrawContents(QImage& image, const QRect& rect, const PanelTarget& target) const;
     // The back buffer, rendered now if stale.
     const QImage& BackBuffer();
     bool BackBufferValid() const { return valid_; }

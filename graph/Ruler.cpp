@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
 #include "graph/GraphPanel.h"
@@ -62,13 +63,20 @@ QFont FRuler::LabelFont(int cellHeight, int& characterHeight) {
     return font;
 }
 
-int FRuler::Capacity(int length, const QString& sample, double dpi) const {
+int FRuler::Capacity(int length, int thickness, const QString& sample, double dpi) {
     int h = 0;
     const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, dpi), h);
     const int sampleWidth = std::max(1, QFontMetrics(font).horizontalAdvance(sample));
-    const double q = static_cast<double>(length - GetThickness()) / sampleWidth;
+    const double q = static_cast<double>(length - thickness) / sampleWidth;
     const int whole = static_cast<int>(q);
     return whole + (q != whole ? 1 : 0);
+}
+
+RulerTarget FRuler::ScreenTarget() const {
+    RulerTarget target;
+    target.dpiX = DpiX();
+    target.dpiY = DpiY();
+    return target;
 }
 
 void FRuler::paintEvent(QPaintEvent*) {
@@ -81,29 +89,31 @@ void FRuler::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-void FRuler::Draw(QPainter& painter, const QRect& rect) const {
+void FRuler::Draw(QPainter& painter, const QRect& rect, const RulerTarget& target) const {
     const int left = rect.left(), top = rect.top();
     const int right = rect.left() + rect.width(), bottom = rect.top() + rect.height();
     const int r = right - 1, b = bottom - 1;
-    // The raised frame: light grey face, dark bottom and right edges, light top and left.
+    // The raised frame: light grey face, dark bottom and right edges, light top and left, each
+    // edge one line wide inside the rectangle.
+    const int w = std::max(1, target.lineWidth);
     painter.fillRect(QRect(left, top, right + 1 - left, bottom + 1 - top), QColor(192, 192, 192));
-    painter.setPen(Qt::black);
-    painter.drawLine(left, b, r, b);
-    painter.drawLine(r, b, r, top);
-    painter.setPen(Qt::white);
-    painter.drawLine(r, top, left, top);
-    painter.drawLine(left, top, left, b);
+    painter.fillRect(QRect(QPoint(left, b - w + 1), QPoint(r, b)), Qt::black);
+    painter.fillRect(QRect(QPoint(r - w + 1, top), QPoint(r, b)), Qt::black);
+    painter.fillRect(QRect(QPoint(left, top), QPoint(r, top + w - 1)), Qt::white);
+    painter.fillRect(QRect(QPoint(left, top), QPoint(left + w - 1, b)), Qt::white);
 
-    const RulerLayout layout = Layout(rect);
+    const RulerLayout layout = Layout(rect, target);
     if (!layout.content) return;
     painter.setPen(Qt::black);
     int h = 0;
-    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, Vertical() ? DpiX() : DpiY()), h);
+    const QFont font =
+        LabelFont(DeviceUnits(kLabelFontHeight, Vertical() ? target.dpiX : target.dpiY), h);
     painter.setFont(font);
     const int ascent = QFontMetrics(font).ascent();
-    // Ticks one device pixel wide, like the grid lines they continue.
+    // Ticks as wide as the grid lines they continue: one device pixel on the screen.
     QPen tickPen(Qt::black, 0);
     tickPen.setCosmetic(true);
+    if (w > 1) tickPen = QPen(Qt::black, w, Qt::SolidLine, Qt::FlatCap);
     painter.setPen(tickPen);
     for (const std::vector<double>* ticks : {&layout.majorTicks, &layout.minorTicks}) {
         for (double t : *ticks) {
@@ -142,23 +152,36 @@ void FHRuler::SetTimeRange(double, double, bool, int64_t t0, int64_t t1) {
     endTime_ = t1;
 }
 
-int FHRuler::GetThickness() const { return DeviceUnits(kTimeRulerThickness, DpiY()); }
-
-int FHRuler::GetLabelCapacity(const QRect& rect) const {
-    return Capacity(rect.width(), QStringLiteral("99.99 h "), DpiY());
+int FHRuler::GetThickness(const RulerTarget& target) const {
+    return DeviceUnits(kTimeRulerThickness, target.dpiY);
 }
 
-std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const QRect& rect) const {
+int FHRuler::GetLabelCapacity(const QRect& rect, const RulerTarget& target) const {
+    return Capacity(rect.width(), GetThickness(target), QStringLiteral("99.99 h "), target.dpiY);
+}
+
+RulerTarget FHRuler::ScreenTarget() const {
+    RulerTarget target = FRuler::ScreenTarget();
+    if (panel_ == nullptr || !panel_->HasMaps()) return target;
+    target.panelXMap = &panel_->XMap();
+    target.panelScale = panel_->PixelScale();
+    // The panel lies above the ruler, side by side in the container.
+    target.panelOffset = panel_->parentWidget() == parentWidget() ? panel_->x() - x() : 0.0;
+    target.panelWidth = panel_->width();
+    return target;
+}
+
+std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const QRect& rect,
+                                                    const RulerTarget& target) const {
     std::vector<LabelPlan> plan;
     if (panel_ == nullptr) return plan;
     const int left = rect.left();
     const int r = rect.left() + rect.width() - 1;
-    const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
+    const int margin = DeviceUnits(kTimeRulerRightMargin, target.dpiY);
     int H = 0;
-    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H));
-    const double scale = panel_->PixelScale();
-    const double offset =
-        panel_->parentWidget() == parentWidget() ? panel_->x() - x() : 0.0;  // side by side
+    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H));
+    const double scale = target.panelScale;
+    const double offset = target.panelOffset;
     const CGraphProps* series = panel_->SeriesZero();
     const int64_t spanMinutes = (endTime_ - startTime_) / 60;
     const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
@@ -211,9 +234,9 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const 
     return plan;
 }
 
-bool FHRuler::Crowded(const std::vector<LabelPlan>& plan) const {
+bool FHRuler::Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target) const {
     int H = 0;
-    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H))
+    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
                         .horizontalAdvance(QLatin1Char(' '));
     const LabelPlan* lastTime = nullptr;
     const LabelPlan* lastDate = nullptr;
@@ -230,52 +253,57 @@ bool FHRuler::Crowded(const std::vector<LabelPlan>& plan) const {
     return false;
 }
 
-int FHRuler::LabelCountFor(const LinearMap& panelMap, int panelWidth) const {
-    int n = GetLabelCapacity(QRect(0, 0, panelWidth, height()));
-    if (panel_ == nullptr) return n;
+int FHRuler::LabelCount(const QRect& rect, const RulerTarget& target) const {
+    int n = GetLabelCapacity(QRect(0, 0, target.panelWidth, rect.height()), target);
+    if (panel_ == nullptr || target.panelXMap == nullptr) return n;
     // Fewer intervals give a wider tick step; only a new tick set needs a new look.
     int lastCount = -1;
     double lastFirst = 0.0;
     for (; n > 1; --n) {
-        const TickSet ticks = panelMap.ComputeTicks(n);
+        const TickSet ticks = target.panelXMap->ComputeTicks(n);
         if (ticks.Count() == lastCount && ticks.Count() > 0 && ticks.values[0] == lastFirst)
             continue;
         lastCount = ticks.Count();
         lastFirst = ticks.Count() > 0 ? ticks.values[0] : 0.0;
-        if (!Crowded(PlanLabels(ticks, rect()))) break;
+        if (!Crowded(PlanLabels(ticks, rect, target), target)) break;
     }
     return n;
 }
 
-RulerLayout FHRuler::Layout(const QRect& rect) const {
+int FHRuler::LabelCountFor(const LinearMap& panelMap, int panelWidth) const {
+    RulerTarget target = ScreenTarget();
+    target.panelXMap = &panelMap;
+    target.panelWidth = panelWidth;
+    return LabelCount(rect(), target);
+}
+
+RulerLayout FHRuler::Layout(const QRect& rect, const RulerTarget& target) const {
     RulerLayout out;
     const int left = rect.left(), top = rect.top();
     const int r = rect.left() + rect.width() - 1, b = rect.top() + rect.height() - 1;
-    const int thickness = GetThickness();
+    const int thickness = GetThickness(target);
     if (!(b >= top + thickness - 1 && r - left > 21)) {
         out.content = false;
         return out;
     }
     int H = 0;
-    LabelFont(DeviceUnits(kLabelFontHeight, DpiY()), H);
+    LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H);
     out.textHeight = H;
-    out.tickLength = DeviceUnits(kTickLength, DpiY());
-    const int margin = DeviceUnits(kTimeRulerRightMargin, DpiY());
+    out.tickLength = DeviceUnits(kTickLength, target.dpiY);
+    const int margin = DeviceUnits(kTimeRulerRightMargin, target.dpiY);
     out.units = {units_, r - margin - 1, b - static_cast<int>(H * 1.1), true};
-    if (panel_ == nullptr || !panel_->HasMaps()) return out;
+    if (panel_ == nullptr || target.panelXMap == nullptr) return out;
 
-    // The ticks of the panel's vertical grid lines (device pixels of the panel), placed on this
-    // ruler, which lies below the panel.
-    const LinearMap& map = panel_->XMap();
-    const TickSet ticks = panel_->VerticalGridTicks();
-    const double scale = panel_->PixelScale();
-    const double offset =
-        panel_->parentWidget() == parentWidget() ? panel_->x() - x() : 0.0;  // side by side
-    auto onRuler = [&](double devicePixel) {
-        return static_cast<double>(LinearMap::TruncatePixel(devicePixel)) / scale + offset;
+    // The ticks of the panel's vertical grid lines (pixels of the panel), placed on this ruler,
+    // which lies below the panel.
+    const LinearMap& map = *target.panelXMap;
+    const TickSet ticks = map.ComputeTicks(LabelCount(rect, target));
+    auto onRuler = [&](double panelPixel) {
+        return static_cast<double>(LinearMap::TruncatePixel(panelPixel)) / target.panelScale +
+               target.panelOffset;
     };
     const double pow10 = std::pow(10.0, ticks.exponent);
-    const std::vector<LabelPlan> plan = PlanLabels(ticks, rect);
+    const std::vector<LabelPlan> plan = PlanLabels(ticks, rect, target);
     for (int i = 0; i < ticks.Count(); ++i) {
         const LabelPlan& label = plan[static_cast<size_t>(i)];
         out.majorTicks.push_back(label.x);
@@ -296,32 +324,34 @@ RulerLayout FHRuler::Layout(const QRect& rect) const {
 
 FVRuler::FVRuler(QWidget* parent) : FRuler(parent) {}
 
-int FVRuler::GetThickness() const { return DeviceUnits(kValueRulerThickness, DpiX()); }
-
-int FVRuler::GetLabelCapacity(const QRect& rect) const {
-    return Capacity(rect.height(), QStringLiteral("9.99 "), DpiX());
+int FVRuler::GetThickness(const RulerTarget& target) const {
+    return DeviceUnits(kValueRulerThickness, target.dpiX);
 }
 
-RulerLayout FVRuler::Layout(const QRect& rect) const {
+int FVRuler::GetLabelCapacity(const QRect& rect, const RulerTarget& target) const {
+    return Capacity(rect.height(), GetThickness(target), QStringLiteral("9.99 "), target.dpiX);
+}
+
+RulerLayout FVRuler::Layout(const QRect& rect, const RulerTarget& target) const {
     RulerLayout out;
     const int left = rect.left(), top = rect.top();
     const int r = rect.left() + rect.width() - 1, b = rect.top() + rect.height() - 1;
-    const int thickness = GetThickness();
+    const int thickness = GetThickness(target);
     if (thickness + 5 >= b - top || r < left + thickness - 1) {
         out.content = false;
         return out;
     }
     int H = 0;
-    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, DpiX()), H);
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H);
     const QFontMetrics metrics(font);
     out.textHeight = H;
-    out.tickLength = DeviceUnits(kTickLength, DpiX());
+    out.tickLength = DeviceUnits(kTickLength, target.dpiX);
     const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
-                             DeviceUnits(kValueRulerCaptionAllowance, DpiX());
+                             DeviceUnits(kValueRulerCaptionAllowance, target.dpiX);
     // The units text runs upward from unitsBottom; labels must stay below it.
     const int unitsBottom = top + captionWidth + thickness + 1;
     const LinearMap map(b, top, rangeLow_, rangeHigh_);
-    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top));
+    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top), target);
     const TickSet ticks = map.ComputeTicks(n);
     const double pow10 = std::pow(10.0, ticks.exponent);
     const int decimals = TickDecimals(ticks.step * pow10);

@@ -1,6 +1,7 @@
 // The rulers beside the plot: FVRuler (values, left of the panel) and FHRuler (clock times and
 // dates, below it). Their ticks and labels are computed by Layout(), which tests can call; Draw
-// paints that layout.
+// paints that layout. Both work for a target: the widget on the screen, or a picture or printed
+// page of its own size and resolution, so that all of them are laid out by the same code.
 #pragma once
 
 #include <QFont>
@@ -31,6 +32,20 @@ int DeviceUnits(double inches, double dpi);
 int TickDecimals(double worldStep);
 // The value with that many decimals; a value that rounds to zero never shows a minus sign.
 QString TickLabelText(double value, int decimals);
+
+// What a ruler is laid out for: the pixels per inch of the device, the width of its lines in
+// pixels (one pixel of the window on a device of a higher resolution) and, for the time ruler,
+// the panel above it: the panel's x map (in the panel's pixels), the panel's pixels per ruler
+// pixel, the ruler x of the panel's pixel 0 and the panel's width in ruler pixels.
+struct RulerTarget {
+    double dpiX = 96.0;
+    double dpiY = 96.0;
+    int lineWidth = 1;
+    const LinearMap* panelXMap = nullptr;  // none: the time ruler has no ticks
+    double panelScale = 1.0;
+    double panelOffset = 0.0;
+    int panelWidth = 0;
+};
 
 struct RulerLabel {
     QString text;
@@ -63,10 +78,18 @@ public:
     const QString& Units() const { return units_; }
     const QString& Caption() const { return caption_; }
 
-    virtual int GetThickness() const { return 0; }
-    virtual int GetLabelCapacity(const QRect&) const { return 0; }
-    virtual RulerLayout Layout(const QRect&) const { return {}; }
-    void Draw(QPainter& painter, const QRect& rect) const;
+    virtual int GetThickness(const RulerTarget&) const { return 0; }
+    virtual int GetLabelCapacity(const QRect&, const RulerTarget&) const { return 0; }
+    virtual RulerLayout Layout(const QRect&, const RulerTarget&) const { return {}; }
+    // Paints the ruler into `rect` of the painter's device (frame, ticks and labels).
+    void Draw(QPainter& painter, const QRect& rect, const RulerTarget& target) const;
+
+    // The same for the ruler on the screen.
+    virtual RulerTarget ScreenTarget() const;
+    int GetThickness() const { return GetThickness(ScreenTarget()); }
+    int GetLabelCapacity(const QRect& rect) const { return GetLabelCapacity(rect, ScreenTarget()); }
+    RulerLayout Layout(const QRect& rect) const { return Layout(rect, ScreenTarget()); }
+    void Draw(QPainter& painter, const QRect& rect) const { Draw(painter, rect, ScreenTarget()); }
 
     // Pixels per inch of the ruler's device.
     double DpiX() const { return logicalDpiX(); }
@@ -80,7 +103,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     virtual bool Vertical() const { return false; }
     // q = (length - thickness) / sample width, truncated, plus 1 for a fractional part.
-    int Capacity(int length, const QString& sample, double dpi) const;
+    static int Capacity(int length, int thickness, const QString& sample, double dpi);
 
     double rangeLow_ = 1.0;
     double rangeHigh_ = 100.0;
@@ -98,12 +121,19 @@ public:
     int64_t EndTime() const { return endTime_; }
     void SetPanel(CGraphPanel* panel) { panel_ = panel; }
 
-    int GetThickness() const override;
-    int GetLabelCapacity(const QRect& rect) const override;
-    RulerLayout Layout(const QRect& rect) const override;
+    using FRuler::GetLabelCapacity;
+    using FRuler::GetThickness;
+    using FRuler::Layout;
+    int GetThickness(const RulerTarget& target) const override;
+    int GetLabelCapacity(const QRect& rect, const RulerTarget& target) const override;
+    RulerLayout Layout(const QRect& rect, const RulerTarget& target) const override;
+    RulerTarget ScreenTarget() const override;
     // The interval count of the panel's vertical grid and of the time labels: the capacity for
-    // the panel's width (device pixels of `panelMap`), lowered until no two drawn time labels and
-    // no two dates under them run into each other.
+    // the panel's width, lowered until no two time labels drawn on the ruler in `rect` and no two
+    // dates under them run into each other.
+    int LabelCount(const QRect& rect, const RulerTarget& target) const;
+    // The same for the screen, with the panel's map `panelMap` (device pixels) and its width in
+    // widget pixels.
     int LabelCountFor(const LinearMap& panelMap, int panelWidth) const;
 
 private:
@@ -117,8 +147,9 @@ private:
         int dateWidth = 0;
         bool drawn = false;
     };
-    std::vector<LabelPlan> PlanLabels(const TickSet& ticks, const QRect& rect) const;
-    bool Crowded(const std::vector<LabelPlan>& plan) const;
+    std::vector<LabelPlan> PlanLabels(const TickSet& ticks, const QRect& rect,
+                                      const RulerTarget& target) const;
+    bool Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target) const;
 
     int64_t startTime_;
     int64_t endTime_;
@@ -129,9 +160,12 @@ class FVRuler : public FRuler {
 public:
     explicit FVRuler(QWidget* parent = nullptr);
 
-    int GetThickness() const override;
-    int GetLabelCapacity(const QRect& rect) const override;
-    RulerLayout Layout(const QRect& rect) const override;
+    using FRuler::GetLabelCapacity;
+    using FRuler::GetThickness;
+    using FRuler::Layout;
+    int GetThickness(const RulerTarget& target) const override;
+    int GetLabelCapacity(const QRect& rect, const RulerTarget& target) const override;
+    RulerLayout Layout(const QRect& rect, const RulerTarget& target) const override;
 
 protected:
     bool Vertical() const override { return true; }

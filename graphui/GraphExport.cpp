@@ -6,8 +6,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QScreen>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "graph/Prompts.h"
 #include "graphui/AppIcon.h"
 #include "graphui/GraphFrame.h"
+#include "graphui/GraphPicture.h"
 #include "graphui/OutOfMemory.h"
 #include "graphui/ResultDialog.h"
 #include "image/ImageHandle.h"
@@ -41,6 +40,8 @@ QString Text(int id, const QString& first, const QString& second) {
 
 QString Caption() { return QString::fromStdString(kws::res::Text(138)); }
 
+constexpr int kPictureWidth = 1280, kPictureHeight = 1024;
+
 FCImagePropertyList DefaultQuality() {
     FCImagePropertyList p;
     p.SetValue(kImagePropertySaveQuality, "-1");
@@ -48,8 +49,8 @@ FCImagePropertyList DefaultQuality() {
 }
 
 // Clears the legend's selection and lets the legend redraw its series list (and refresh its point
-// list) before the pixels are taken.
-void PrepareForCapture(CNewGraph& dialog) {
+// list) before the graph is drawn.
+void PrepareForDrawing(CNewGraph& dialog) {
     if (CGraphFrame* frame = dialog.Frame()) frame->LegendBar()->SeriesList()->setCurrentRow(-1);
     if (CGraphWnd* graph = dialog.Graph()) graph->Redraw(0);
 }
@@ -71,9 +72,23 @@ QString SaveReasonText(const ImageSaveStatus& status, const QString& path) {
     }
 }
 
-// Resizes the capture to 1280 x 1024 and saves it; an encoder out of memory throws.
-bool SaveCapture(FCObjImage& image, const QString& path, QString* failure) {
-    image.ResizeNearest(1280, 1024);
+// The graph drawn as a 24-bit picture of 1280 x 1024 pixels; false without a graph.
+bool DrawPicture(CNewGraph& dialog, FCObjImage& image) {
+    CGraphFrame* frame = dialog.Frame();
+    if (frame == nullptr) return false;
+    const QImage picture = GraphPicture(*frame, QSize(kPictureWidth, kPictureHeight))
+                               .convertToFormat(QImage::Format_BGR888);
+    if (picture.isNull()) throw std::bad_alloc();
+    if (!image.CreateBlank(picture.width(), picture.height(), 24)) throw std::bad_alloc();
+    for (int y = 0; y < picture.height(); ++y) {
+        std::memcpy(image.GetBits(y), picture.constScanLine(y),
+                    static_cast<size_t>(picture.width()) * 3);
+    }
+    return true;
+}
+
+// Saves the picture; an encoder out of memory throws.
+bool SavePicture(FCObjImage& image, const QString& path, QString* failure) {
     if (image.SaveFile(path.toStdString(), DefaultQuality())) return true;
     const ImageSaveStatus status = LastImageSaveStatus();
     if (status.error == ImageSaveError::kOutOfMemory) throw std::bad_alloc();
@@ -100,27 +115,11 @@ QString FileProblemText(FileWriteError error, int errnoValue, const QString& pat
     }
 }
 
-bool CaptureWidget(QWidget* widget, const QRect& rect, FCObjImage& image) {
-    if (widget == nullptr || rect.isEmpty()) return false;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen != nullptr && screen->depth() <= 8) return false;
-    const QImage pixels = widget->grab(rect).toImage().convertToFormat(QImage::Format_BGR888);
-    // A rectangle with pixels gives a null picture only when its memory could not be had.
-    if (pixels.isNull()) throw std::bad_alloc();
-    if (!image.CreateBlank(pixels.width(), pixels.height(), 24)) return false;
-    for (int y = 0; y < pixels.height(); ++y) {
-        std::memcpy(image.GetBits(y), pixels.constScanLine(y),
-                    static_cast<size_t>(pixels.width()) * 3);
-    }
-    return true;
-}
-
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
-    CGraphWnd* graph = dialog.Graph();
     FCObjImage image;
-    if (graph != nullptr) {
-        PrepareForCapture(dialog);
-        if (CaptureWidget(graph, graph->rect(), image)) return SaveCapture(image, path, failure);
+    if (dialog.Graph() != nullptr) {
+        PrepareForDrawing(dialog);
+        if (DrawPicture(dialog, image)) return SavePicture(image, path, failure);
     }
     if (failure != nullptr) *failure = Text(151, path, Text(156));
     return false;
@@ -130,19 +129,18 @@ void OnSaveCommand(CNewGraph& dialog) {
     CGraphWnd* graph = dialog.Graph();
     if (graph == nullptr) return;
     try {
-        PrepareForCapture(dialog);
-        FCObjImage image;
-        const bool captured = CaptureWidget(graph, graph->rect(), image);
+        PrepareForDrawing(dialog);
         QString chosenFilter;
         QString path = Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
                                                kSaveFilter, "png", &chosenFilter);
         if (path.isEmpty()) return;
         path = WithChosenSuffix(path, chosenFilter);
         QString failure;
-        if (!captured) {
+        FCObjImage image;
+        if (!DrawPicture(dialog, image)) {
             failure = Text(151, path, Text(156));
         } else {
-            SaveCapture(image, path, &failure);
+            SavePicture(image, path, &failure);
         }
         if (!failure.isEmpty())
             Prompts::Get().Message(&dialog, failure, Caption(), Prompts::kExclamation);
@@ -163,32 +161,10 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
         if (failure != nullptr) *failure = Text(158, reason);
         return false;
     };
-    CGraphWnd* graph = dialog.Graph();
     CGraphFrame* frame = dialog.Frame();
-    if (graph == nullptr || frame == nullptr) return fail(Text(156));
-    PrepareForCapture(dialog);
-    CGraphContainer* container = graph->Container();
-    QWidget* legendClient = frame->LegendBar()->widget();
-    const QRect L = legendClient->rect();
-    // The plot with its rulers, where it sits in the graph window (less 2 pixels on the left),
-    // and the names part of the legend, in the series list's coordinates.
-    const QRect plot(container->mapTo(graph, QPoint(2, 0)),
-                     QSize(container->width() - 2, container->height()));
-    const QRect legend(QPoint(L.left() + 2, L.top()),
-                       QPoint(L.left() + L.width() / 3 - 5 - 1, L.top() + L.height() - 10 - 1));
-
-    // The two bitmap files go to a folder of this print alone, never over a user's files.
-    QTemporaryDir folder;
-    if (!folder.isValid()) return fail(folder.errorString());
-    const QString graphFile = folder.filePath("skgraph.bmp"),
-                  legendFile = folder.filePath("skleyend.bmp");
+    if (dialog.Graph() == nullptr || frame == nullptr) return fail(Text(156));
+    PrepareForDrawing(dialog);
     InstallImageFactory(new FCImageHandleFactory_QtImage());
-    FCObjImage plotImage, legendImage;
-    if (CaptureWidget(graph, plot, plotImage))
-        plotImage.SaveFile(graphFile.toStdString(), DefaultQuality());
-    if (CaptureWidget(frame->LegendBar()->SeriesList(), legend, legendImage)) {
-        legendImage.SaveFile(legendFile.toStdString(), DefaultQuality());
-    }
 
     // A page printed into a file goes to a temporary file beside it first.
     const QString outputName = printer.outputFileName();
@@ -213,10 +189,16 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
         row = page.Print(0.0, 0.0, 0x81u, 16, "%s", dialog.Title().toUtf8().constData());
         row = page.Print(row, 0.0, 0u, 16, "%s", " ");
         const double r = page.Print(row, 0.0, 0u, 16, "%s", " ");
-        page.PrintBitmapFile(r, 0.4, r + 7.0, 8.5, graphFile.toUtf8().constData());
+        // Plot with rulers, and the legend's rows, drawn at the printer's resolution into the
+        // boxes a picture would take on the page.
+        auto deviceBox = [&page](const PageBox& b) {
+            return QRect(QPoint(page.UnitsX(b.left), page.UnitsY(b.top)),
+                         QPoint(page.UnitsX(b.right) - 1, page.UnitsY(b.bottom) - 1));
+        };
+        const QRect graphBox = deviceBox({r, 0.4, r + 7.0, 8.5});
+        frame->Container()->DrawPicture(painter, graphBox, page.DpiX(), page.DpiY());
         const PageBox box = PrintedLegendBox(r, page.PageWidthInches());
-        page.PrintBitmapFile(box.top, box.left, box.bottom, box.right,
-                             legendFile.toUtf8().constData());
+        DrawLegendRows(painter, deviceBox(box), page.DpiY(), *frame);
         page.Print(box.bottom + 0.05, 7.85, 0x81u, 12, "%s", kws::res::Text(134).c_str());
         ok = painter.end();
         if (!ok) printer.abort();

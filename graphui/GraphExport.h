@@ -1,6 +1,7 @@
-// "Speichern" and "Ausdrucken" of the result dialog: the graph window's pixels as an image file
-// of 1280 x 1024, and the title, plot and legend on one landscape page. Failures are reported
-// with their reason; running out of memory throws std::bad_alloc to the command's caller.
+// "Speichern" and "Ausdrucken" of the result dialog: the graph drawn as an image file of
+// 1280 x 1024, and the title, plot and legend on one landscape page, each drawn at its own
+// resolution. Failures are reported with their reason; running out of memory throws
+// std::bad_alloc to the command's caller.
 #pragma once
 
 #include <QString>
@@ -8,17 +9,11 @@
 #include "image/AtomicFile.h"
 
 class CNewGraph;
-class FCObjImage;
 class QPrinter;
-class QRect;
-class QWidget;
 
-// The pixels of `widget` in `rect` as a 24-bit image; false for an empty rectangle or a screen
-// of 8 bits per pixel or less. Throws std::bad_alloc when the pixels cannot be had.
-bool CaptureWidget(QWidget* widget, const QRect& rect, FCObjImage& image);
-
-// Captures the whole graph window, stretches it to 1280 x 1024 and saves it in the format of
-// the path's extension. On failure `failure` gets the message (text 151 with the reason).
+// Draws the graph window's contents (legend, rulers, plot) into a picture of 1280 x 1024 and
+// saves it in the format of the path's extension. On failure `failure` gets the message (text
+// 151 with the reason).
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure = nullptr);
 
 // Why writing `path` failed, in the current language: the folder is missing or write-protected,
@@ -27,8 +22,8 @@ QString FileProblemText(FileWriteError error, int errnoValue, const QString& pat
 
 // Prints title, plot and legend on one landscape page of `printer`; false when the page failed
 // (the document is then aborted), with the message in `failure`. A page printed into a file
-// replaces an earlier file only when it is complete. The two bitmap files the page is built from
-// live in a private temporary folder and are gone afterwards in every case.
+// replaces an earlier file only when it is complete. Plot and legend are drawn with the page's
+// painter at the printer's resolution; no files besides the page are written.
 bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure = nullptr);
 
 // A box on the printed page, in inches.
