@@ -266,18 +266,22 @@ TEST(CommandLine, EachUnwritableTargetHasItsOwnReason) {
         {"/sys/kws-graph.png",
          "Im Ordner /sys dürfen keine Dateien angelegt werden (schreibgeschützt)."},
         {dir.Dir() + "/folder.png", dir.Dir() + "/folder.png ist ein Ordner, keine Datei."},
+        // A folder named without an extension is still a folder, not an unknown format.
+        {dir.Dir() + "/pictures", dir.Dir() + "/pictures ist ein Ordner, keine Datei."},
         {dir.Dir() + "/graph.xyz",
          "Die Dateiendung von graph.xyz ist unbekannt. Bilder werden als png, jpg, bmp, tga, "
          "gif, tif oder ico gespeichert."},
     };
     ASSERT_EQ(mkdir((dir.Dir() + "/folder.png").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir.Dir() + "/pictures").c_str(), 0700), 0);
     for (const Case& c : cases) {
         const Result r = RunProgram(sample + " --image '" + c.target + "'");
         EXPECT_EQ(r.exitCode, 1) << c.target;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
-    EXPECT_EQ(FilesIn(dir.Dir()).size(), 2u);  // the placeholder and the folder, nothing else
+    EXPECT_EQ(FilesIn(dir.Dir()).size(), 3u);  // the placeholder and the folders, nothing else
     rmdir((dir.Dir() + "/folder.png").c_str());
+    rmdir((dir.Dir() + "/pictures").c_str());
 }
 
 TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
