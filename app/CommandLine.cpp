@@ -55,10 +55,14 @@ bool IsCommandLineTime(const std::string& text) {
         for (size_t i = at; i < at + digits; ++i) v = v * 10 + (text[i] - '0');
         return v;
     };
-    const int day = field(0, 2), month = field(3, 2), hour = field(11, 2), minute = field(14, 2),
-              second = field(17, 2);
-    return day >= 1 && day <= 31 && month >= 1 && month <= 12 && hour <= 23 && minute <= 59 &&
-           second <= 59;
+    const int day = field(0, 2), month = field(3, 2), year = field(6, 4), hour = field(11, 2),
+              minute = field(14, 2), second = field(17, 2);
+    if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) return false;
+    // A day the month does not have (31/04, 29/02/2009) is a typing error, not a later date.
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    return day >= 1 && day <= days;
 }
 
 std::string UsageText() {
@@ -95,6 +99,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         auto value = [&](std::optional<std::string>& target) {
             if (i + 1 >= args.size()) {
                 error = "option " + a + " needs a value";
+                return false;
+            }
+            if (target) {
+                error = "option " + a + " given twice";
                 return false;
             }
             target = args[++i];
