@@ -1,0 +1,67 @@
+// Figures of an evaluated window or of a stretch of it: per curve minimum, maximum and mean; the
+// recorded and the missing time; hot water drawn and the draws; pump running times and starts.
+// Computed in one pass over a range of sample indices, so that the whole window and the part of
+// it a graph shows (x = sample index) use the same code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "recording/SampleMarks.h"
+#include "recording/SampleRecord.h"
+
+namespace kws::rec {
+
+// A curve of a layout as the graph draws it.
+struct CurveSpec {
+    int valueIndex;      // slot of SampleRecord::value
+    int nameId;          // string-table id of the curve's name
+    bool zeroForLimits;  // exactly -250.0 and 250.0 are drawn as 0.0
+    bool skipMinus25;    // exactly -25.0 draws no point (the circulation pump)
+};
+
+// The curves of a layout in legend order: three for the three-curve layout, six otherwise.
+std::vector<CurveSpec> CurvesOf(int layoutFlag);
+
+struct CurveStatistics {
+    size_t count = 0;  // data samples that gave the curve a point
+    double min = 0.0, max = 0.0, mean = 0.0;
+    int64_t minTime = 0, maxTime = 0;  // where the minimum and maximum first occur
+};
+
+// A run of consecutive data samples with flow > 0 (a gap ends it).
+struct DrawEvent {
+    int64_t start;      // time of its first sample
+    size_t firstIndex;  // index of its first sample
+    int64_t seconds;    // its data samples times the step
+    double litres;
+    double minTemperature, meanTemperature;  // hot-water temperature during the draw
+};
+
+struct WindowStatistics {
+    int64_t step = 1;             // seconds each data sample stands for: 1, or 8 when thinned
+    int64_t gapThreshold = 2;     // data samples further apart than this are a gap: 2, or 9
+    size_t dataSamples = 0;       // records in the range that are data samples
+    int64_t recordedSeconds = 0;  // data samples times the step
+    int64_t gaps = 0;
+    int64_t missingSeconds = 0;  // per gap: the distance of its two samples less one step
+    double hotWaterLitres = 0.0;
+    int64_t draws = 0;
+    int64_t longestDrawSeconds = 0;
+    int64_t pumpSeconds = 0;  // hot-water pump (three-curve: pump speed) above 0
+    int64_t pumpStarts = 0;
+    bool hasCirculation = false;  // six-curve layout only
+    int64_t circulationSeconds = 0;
+    int64_t circulationStarts = 0;
+    std::vector<CurveStatistics> curves;  // legend order
+};
+
+// Statistics of the records [begin, end) of an evaluation (clamped to the array). Records that
+// `marks` names as fillers or padding are left out. When `draws` is given, it receives the draw
+// events of the range in time order.
+WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks& marks,
+                                   int layoutFlag, size_t begin, size_t end,
+                                   std::vector<DrawEvent>* draws = nullptr);
+
+}  // namespace kws::rec
