@@ -57,11 +57,18 @@ struct WindowStatistics {
     std::vector<CurveStatistics> curves;  // legend order
 };
 
+struct StatisticsOptions {
+    // Ranges of at least this many records are scanned in two halves on two threads (when the
+    // machine has two); the pass is otherwise bound by the processor, not the memory.
+    size_t twoThreadsFrom = size_t{1} << 20;
+};
+
 // Statistics of the records [begin, end) of an evaluation (clamped to the array). Records that
 // `marks` names as fillers or padding are left out. When `draws` is given, it receives the draw
 // events of the range in time order.
 WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks& marks,
                                    int layoutFlag, size_t begin, size_t end,
-                                   std::vector<DrawEvent>* draws = nullptr);
+                                   std::vector<DrawEvent>* draws = nullptr,
+                                   StatisticsOptions options = {});
 
 }  // namespace kws::rec

@@ -312,11 +312,16 @@ void CheckWindow(const std::vector<Raw>& lines, int layout, int64_t start, int64
         next += isData;
     }
     ASSERT_EQ(next, data.size()) << what;
-    std::vector<DrawEvent> draws;
-    const WindowStatistics s =
-        ComputeStatistics(ev.samples, ev.marks, layout, 0, ev.samples.size(), &draws);
-    EXPECT_EQ(s.step, thinned ? 8 : 1) << what;
-    ExpectFigures(s, draws, Reference(data, layout, thinned), layout, what);
+    const Expected expected = Reference(data, layout, thinned);
+    // In one pass, and in two halves on two threads (the seam's search starts at the middle).
+    for (const size_t twoThreadsFrom : {size_t{1} << 40, size_t{500}}) {
+        std::vector<DrawEvent> draws;
+        const WindowStatistics s = ComputeStatistics(ev.samples, ev.marks, layout, 0,
+                                                     ev.samples.size(), &draws, {twoThreadsFrom});
+        EXPECT_EQ(s.step, thinned ? 8 : 1) << what;
+        ExpectFigures(s, draws, expected, layout,
+                      what + (twoThreadsFrom < 1000 ? ", two threads" : ", one thread"));
+    }
 }
 
 }  // namespace
@@ -407,11 +412,15 @@ TEST(WindowStatistics, AVisibleRangeCountsOnlyItsOwnSamples) {
             if (ev.samples[i].time == to) end = i + 1;
         }
         ASSERT_LT(begin, end);
-        std::vector<DrawEvent> draws;
-        const WindowStatistics s =
-            ComputeStatistics(ev.samples, ev.marks, layout, begin, end, &draws);
-        ExpectFigures(s, draws, Reference(DataLines(lines, from, to, false), layout, false), layout,
-                      "layout " + std::to_string(layout));
+        const Expected expected = Reference(DataLines(lines, from, to, false), layout, false);
+        for (const size_t twoThreadsFrom : {size_t{1} << 40, size_t{100}}) {
+            std::vector<DrawEvent> draws;
+            const WindowStatistics s = ComputeStatistics(ev.samples, ev.marks, layout, begin, end,
+                                                         &draws, {twoThreadsFrom});
+            ExpectFigures(
+                s, draws, expected, layout,
+                "layout " + std::to_string(layout) + " from " + std::to_string(twoThreadsFrom));
+        }
         // A range that holds only fillers has no data.
         const IndexRun filler = ev.marks.notData.front();
         EXPECT_EQ(ComputeStatistics(ev.samples, ev.marks, layout, filler.begin, filler.end)
