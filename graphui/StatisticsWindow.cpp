@@ -182,7 +182,7 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
         }
     }
     UpdateVisibleRange();
-    resize(620, 640);
+    resize(640, 680);
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
@@ -221,7 +221,7 @@ void StatisticsWindow::FillColumn(int column, const kws::rec::WindowStatistics& 
     const kws::rec::SampleArray& samples = dialog_.Samples();
     QString header = Text(column == 1 ? 164 : 165);
     if (begin < end) {
-        header += "\n" + TimeText(samples[begin].time) + " - " + TimeText(samples[end - 1].time);
+        header += "\n" + TimeText(samples[begin].time) + " -\n" + TimeText(samples[end - 1].time);
     }
     figures_->setHorizontalHeaderItem(column, new QTableWidgetItem(header));
     QStringList values = {
@@ -272,6 +272,17 @@ void StatisticsWindow::UpdateVisibleRange() {
     }
     visibleShown_ = zoomed;
     figures_->setColumnHidden(2, !zoomed);
+    if (zoomed) FitWidth();
+}
+
+void StatisticsWindow::FitWidth() {
+    // Wide enough for every shown column: the window grows, never shrinks.
+    int columns = 0;
+    for (int c = 0; c < figures_->columnCount(); ++c) {
+        if (!figures_->isColumnHidden(c)) columns += figures_->horizontalHeader()->sectionSize(c);
+    }
+    const int needed = columns + (width() - figures_->viewport()->width());
+    if (needed > width()) resize(needed, height());
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {

@@ -48,6 +48,7 @@ private:
     void BuildFigureRows();
     void FillColumn(int column, const kws::rec::WindowStatistics& s, size_t begin, size_t end);
     void OnSaveDraws();
+    void FitWidth();
     QString Number(double v, int decimals) const;
     QString Count(int64_t n) const;
     QString Duration(int64_t seconds) const;
