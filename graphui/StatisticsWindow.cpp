@@ -28,7 +28,7 @@
 namespace {
 
 constexpr const char* kTimePattern = "%d/%m/%Y %H:%M:%S";
-// Range changes arriving closer together than this are handled as one.
+// Range changes arriving within this time are handled as one.
 constexpr int kCoalesceMilliseconds = 120;
 
 QString Text(int id) { return QString::fromStdString(kws::res::Text(id)); }
@@ -80,20 +80,6 @@ public:
 private:
     const std::vector<kws::rec::DrawEvent>& draws_;
     QLocale locale_;
-};
-
-// Rows of the figures table before the curves.
-enum Row {
-    kRecorded,
-    kGaps,
-    kMissing,
-    kLitres,
-    kDraws,
-    kLongestDraw,
-    kPumpSeconds,
-    kPumpStarts,
-    kCirculationSeconds,
-    kCirculationStarts,
 };
 
 }  // namespace
@@ -177,12 +163,15 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
     connect(&pending_, &QTimer::timeout, this, &StatisticsWindow::UpdateVisibleRange);
     if (CGraphWnd* graph = dialog.Graph()) {
         if (CGraphPanel* panel = graph->Panel()) {
-            connect(panel, &CGraphPanel::RangesChanged, &pending_,
-                    static_cast<void (QTimer::*)()>(&QTimer::start));
+            // While the view keeps changing, the figures follow at most every interval; the
+            // last change is always shown.
+            connect(panel, &CGraphPanel::RangesChanged, this, [this] {
+                if (!pending_.isActive()) pending_.start();
+            });
         }
     }
-    UpdateVisibleRange();
     resize(640, 680);
+    UpdateVisibleRange();
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
