@@ -86,6 +86,13 @@ int main(int argc, char** argv) {
             });
             sink += part[0] + part[1];
         });
+        const double oneThread = bench::MedianSeconds(runs * 3, [&] {
+            draws.clear();
+            rec::StatisticsOptions one;
+            one.twoThreadsFrom = SIZE_MAX;
+            s = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(), &draws,
+                                       one);
+        });
         const double ratio = statistics / evaluation;
         allMet = allMet && ratio <= 0.10;
         std::printf("  samples %zu (%s), marked runs %zu, draws %zu\n", samples.size(),
@@ -93,6 +100,7 @@ int main(int argc, char** argv) {
                     draws.size());
         std::printf("  evaluation %8.4f s\n  statistics %8.4f s  (%.1f ns a sample)\n", evaluation,
                     statistics, statistics * 1e9 / static_cast<double>(samples.size()));
+        std::printf("  statistics on one thread %8.4f s\n", oneThread);
         std::printf("  reading the samples once (the least a pass costs) %8.4f s = %.2f %%%s\n",
                     reading, reading / evaluation * 100.0, sink == 0.0 ? " " : "");
         std::printf("  statistics / evaluation = %.2f %%  (goal at most 10 %%: %s)\n",
