@@ -302,8 +302,7 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
     if (o.stats) {
         // Curve names as the graph shows them in the current language.
         std::vector<std::string> names;
-        for (const rec::CurveSpec& c : rec::CurvesOf(facts.layoutFlag))
-            names.push_back(res::Format(c.nameId));
+        for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
         std::fputs(rec::StatisticsLines(statistics, names).c_str(), stdout);
     }
     return kExitOk;

@@ -96,9 +96,7 @@ void SampleIndexRange(double x0, double x1, size_t count, size_t& begin, size_t&
 StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
     : QDialog(&dialog, Qt::Window),
       dialog_(dialog),
-      locale_(QString::fromStdString(kws::res::CurrentLanguageTag())),
-      curves_(kws::rec::CurvesOf(dialog.Kind() != 0 ? kws::rec::kThreeCurveLayout
-                                                    : kws::rec::kSixCurveLayout)) {
+      locale_(QString::fromStdString(kws::res::CurrentLanguageTag())) {
     setWindowTitle(Text(160) + " - " + dialog.Title());
     const kws::rec::SampleArray& samples = dialog.Samples();
     const int layout = dialog.Kind() != 0 ? kws::rec::kThreeCurveLayout : kws::rec::kSixCurveLayout;
@@ -181,20 +179,21 @@ void StatisticsWindow::BuildFigureRows() {
     for (int id : {166, 167, 168, 169, 170, 171, 172, 173}) labels << Text(id);
     if (window_.hasCirculation) labels << Text(174) << Text(175);
     const int general = static_cast<int>(labels.size());
-    figures_->setRowCount(general + 4 * static_cast<int>(curves_.size()));
+    const std::vector<CNewGraph::SeriesLook> looks = CNewGraph::SeriesOf(dialog_.Kind());
+    figures_->setRowCount(general + 4 * static_cast<int>(looks.size()));
     figures_->setHorizontalHeaderLabels({Text(163), Text(164), Text(165)});
     for (int r = 0; r < general; ++r) figures_->setItem(r, 0, new QTableWidgetItem(labels[r]));
     QFont bold = figures_->font();
     bold.setBold(true);
     CGraphWnd* graph = dialog_.Graph();
-    for (size_t c = 0; c < curves_.size(); ++c) {
+    for (size_t c = 0; c < looks.size(); ++c) {
         const int row = general + 4 * static_cast<int>(c);
         // The curve's name as the legend shows it.
         const CGraphProps* series =
             graph != nullptr ? graph->GetSeries(static_cast<int>(c)) : nullptr;
         const QString name = series != nullptr
                                  ? series->GetTitle()
-                                 : QString::fromStdString(kws::res::Format(curves_[c].nameId));
+                                 : QString::fromStdString(kws::res::Format(looks[c].stringId));
         auto* header = new QTableWidgetItem(name);
         header->setFont(bold);
         figures_->setItem(row, 0, header);

@@ -56,7 +56,6 @@ private:
 
     CNewGraph& dialog_;
     QLocale locale_;
-    std::vector<kws::rec::CurveSpec> curves_;
     kws::rec::WindowStatistics window_;
     std::vector<kws::rec::DrawEvent> draws_;
     size_t fittedBegin_ = 0, fittedEnd_ = 0;  // sample indices of the view after the build

@@ -9,12 +9,9 @@
 
 namespace kws::rec {
 
-std::vector<CurveSpec> CurvesOf(int layoutFlag) {
-    if (layoutFlag == kThreeCurveLayout) {
-        return {{0, 127, true, false}, {1, 128, true, false}, {2, 129, true, false}};
-    }
-    return {{0, 130, true, false}, {1, 131, true, false}, {2, 127, true, false},
-            {3, 129, true, false}, {4, 132, true, false}, {5, 133, false, true}};
+std::vector<int> CurveNameIds(int layoutFlag) {
+    if (layoutFlag == kThreeCurveLayout) return {127, 128, 129};
+    return {130, 131, 127, 129, 132, 133};
 }
 
 namespace {

@@ -13,16 +13,11 @@
 
 namespace kws::rec {
 
-// A curve of a layout as the graph draws it.
-struct CurveSpec {
-    int valueIndex;      // slot of SampleRecord::value
-    int nameId;          // string-table id of the curve's name
-    bool zeroForLimits;  // exactly -250.0 and 250.0 are drawn as 0.0
-    bool skipMinus25;    // exactly -25.0 draws no point (the circulation pump)
-};
-
-// The curves of a layout in legend order: three for the three-curve layout, six otherwise.
-std::vector<CurveSpec> CurvesOf(int layoutFlag);
+// String-table ids of the names of a layout's curves in legend order (curve i shows value slot
+// i): three for the three-curve layout, six otherwise. The figures use the graph's rules for
+// the values: exactly -250.0 and 250.0 count as 0.0, except for the circulation pump (curve 5
+// of the six-curve layout), whose -25.0 is no point.
+std::vector<int> CurveNameIds(int layoutFlag);
 
 struct CurveStatistics {
     size_t count = 0;  // data samples that gave the curve a point

@@ -25,6 +25,7 @@
 #include "graphui/StatisticsWindow.h"
 #include "recording/Evaluation.h"
 #include "recording/LineReader.h"
+#include "recording/WindowStatistics.h"
 #include "res/Resources.h"
 #include "tests/graph/ScriptedPrompts.h"
 #include "tests/recording/TestSupport.h"
@@ -277,6 +278,15 @@ TEST(StatisticsWindow, EnglishThreeCurveFiguresWithDecimalPoints) {
     EXPECT_EQ(f->rowCount(), 8 + 3 * 4);
     EXPECT_EQ(DrawCell(stats->DrawList(), 0, 2), "0.20");
     kws::res::SelectLanguage(kws::res::kGerman);
+}
+
+TEST(StatisticsWindow, TheCommandLineNamesTheCurvesAsTheGraphDoes) {
+    for (int kind : {0, 1}) {
+        std::vector<int> graphIds;
+        for (const CNewGraph::SeriesLook& look : CNewGraph::SeriesOf(kind))
+            graphIds.push_back(look.stringId);
+        EXPECT_EQ(kws::rec::CurveNameIds(kind), graphIds) << kind;
+    }
 }
 
 TEST(StatisticsWindow, SampleIndicesOfAViewRange) {
