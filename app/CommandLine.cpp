@@ -11,6 +11,8 @@
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
+#include "recording/StatisticsExport.h"
+#include "recording/WindowStatistics.h"
 #include "res/Resources.h"
 
 namespace kws::app {
@@ -29,6 +31,31 @@ const char* LayoutName(int layoutFlag) {
 }
 
 int RunJob(const Options& o, const ExportFunction& exporter);
+
+// Writes a file through a temporary file beside it, so that a failure never leaves half a file;
+// reports a failure on standard error.
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+    AtomicFile file(path);
+    std::FILE* out = file.Open() ? std::fopen(file.TemporaryPath().c_str(), "wb") : nullptr;
+    if (out == nullptr) {
+        PrintMessage("cannot write " + path + ": " +
+                     std::strerror(file.ErrnoValue() != 0 ? file.ErrnoValue() : errno));
+        return false;
+    }
+    const bool written = write(out);
+    int error = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!closed) error = errno;
+    if (!written || !closed) {
+        PrintMessage("cannot write " + path + ": " + std::strerror(error));
+        return false;
+    }
+    if (!file.Commit()) {
+        PrintMessage("cannot write " + path + ": " + std::strerror(file.ErrnoValue()));
+        return false;
+    }
+    return true;
+}
 
 int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
     switch (r.error) {
@@ -72,6 +99,7 @@ std::string UsageText() {
            "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
            "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
+           "            [--stats] [--draws OUT.tsv]\n"
            "  kwsekunde --help | --version\n"
            "\n"
            "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
@@ -126,6 +154,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(o.imageOut)) return false;
         } else if (a == "--pdf") {
             if (!value(o.pdfOut)) return false;
+        } else if (a == "--stats") {
+            o.stats = true;
+        } else if (a == "--draws") {
+            if (!value(o.drawsOut)) return false;
         } else if (a == "--language") {
             std::optional<std::string> code;
             if (!value(code)) return false;
@@ -150,9 +182,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.file = a;
         }
     }
-    const bool windowOrOutputs = o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut;
+    const bool windowOrOutputs =
+        o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut || o.stats || o.drawsOut;
     if (windowOrOutputs && o.mode != Mode::kEvaluate) {
-        error = "--from, --to, --samples, --image and --pdf belong to --evaluate";
+        error = "--from, --to, --samples, --image, --pdf, --stats and --draws belong to --evaluate";
         return false;
     }
     if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate) && o.file.empty()) {
@@ -222,8 +255,9 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
     }
 
     rec::SampleArray samples;
-    const rec::EvaluationStatus status =
-        rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, from, to, samples);
+    rec::SampleMarks marks;
+    const rec::EvaluationStatus status = rec::Evaluate(recording.Source(), facts.headerLines,
+                                                       facts.layoutFlag, from, to, samples, marks);
     if (status.outOfMemory) throw std::bad_alloc();
     if (!status.ok) {
         rec::OpenResult r;
@@ -232,27 +266,21 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         return ReportOpenFailure(r, facts.fileName);
     }
 
-    if (o.samplesOut) {
-        // Through a temporary file beside the target: a failure never leaves half a file.
-        AtomicFile file(*o.samplesOut);
-        std::FILE* out = file.Open() ? std::fopen(file.TemporaryPath().c_str(), "wb") : nullptr;
-        if (out == nullptr) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " +
-                         std::strerror(file.ErrnoValue() != 0 ? file.ErrnoValue() : errno));
-            return kExitCannotOpen;
-        }
-        const bool written = rec::WriteSamplesTsv(out, samples);
-        int error = errno;
-        const bool closed = std::fclose(out) == 0;
-        if (!closed) error = errno;
-        if (!written || !closed) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(error));
-            return kExitCannotOpen;
-        }
-        if (!file.Commit()) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(file.ErrnoValue()));
-            return kExitCannotOpen;
-        }
+    if (o.samplesOut && !WriteThroughTemporary(*o.samplesOut, [&](std::FILE* out) {
+            return rec::WriteSamplesTsv(out, samples);
+        })) {
+        return kExitCannotOpen;
+    }
+    rec::WindowStatistics statistics;
+    std::vector<rec::DrawEvent> draws;
+    if (o.stats || o.drawsOut) {
+        statistics = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(),
+                                            o.drawsOut ? &draws : nullptr);
+    }
+    if (o.drawsOut && !WriteThroughTemporary(*o.drawsOut, [&](std::FILE* out) {
+            return rec::WriteDrawsTsv(out, draws);
+        })) {
+        return kExitCannotOpen;
     }
     if (o.imageOut || o.pdfOut) {
         EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""),
@@ -266,6 +294,12 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
     std::printf("samples=%zu from=%s to=%s layout=%s\n", samples.size(),
                 rec::FormatLocalTime(from, kTimePattern).c_str(),
                 rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
+    if (o.stats) {
+        // Curve names as the graph shows them in the current language.
+        std::vector<std::string> names;
+        for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
+        std::fputs(rec::StatisticsLines(statistics, names).c_str(), stdout);
+    }
     return kExitOk;
 }
 

@@ -96,6 +96,7 @@ void CGraphPanel::SetRangesInternal(double x0, double x1, double y0, double y1, 
         if (redraw) horizontalRuler_->repaint();
     }
     if (redraw) Render();
+    emit RangesChanged();
 }
 
 int CGraphPanel::SetModeFlags(int flags, bool redraw) {

@@ -92,6 +92,10 @@ public:
     int AddPropertyPages(CPropertySheet* sheet) override;
     int OnPropertySheetClosed(int result) override;
 
+signals:
+    // The view ranges changed (zoom, pan, fit, the property page); sent after the maps are set.
+    void RangesChanged();
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

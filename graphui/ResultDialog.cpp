@@ -16,6 +16,7 @@
 #include "graphui/GraphFrame.h"
 #include "graphui/OutOfMemory.h"
 #include "graphui/ProgressWnd.h"
+#include "graphui/StatisticsWindow.h"
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
 #include "recording/LocalTime.h"
@@ -50,8 +51,13 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     print_ = new QPushButton(Text("D129.1004"), this);
     print_->setObjectName("1004");
     print_->setGeometry(du.Rect(91, 303, 54, 21));
+    statistics_ = new QPushButton(QString::fromStdString(kws::res::Text(160)), this);
+    statistics_->setObjectName("1005");
+    statistics_->setGeometry(du.Rect(175, 303, 54, 21));
     save_->setAutoDefault(false);
     print_->setAutoDefault(false);
+    statistics_->setAutoDefault(false);
+    connect(statistics_, &QPushButton::clicked, this, &CNewGraph::OnStatistics);
     connect(save_, &QPushButton::clicked, this, [this] {
         if (saveCommand) saveCommand(*this);
     });
@@ -73,6 +79,31 @@ void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
 
 void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) {
     samples_ = std::move(samples);
+}
+
+void CNewGraph::SetMarks(std::shared_ptr<const kws::rec::SampleMarks> marks) {
+    marks_ = std::move(marks);
+}
+
+const kws::rec::SampleArray& CNewGraph::Samples() const {
+    static const kws::rec::SampleArray kNone;
+    return samples_ ? *samples_ : kNone;
+}
+
+const kws::rec::SampleMarks& CNewGraph::Marks() const {
+    static const kws::rec::SampleMarks kNone;
+    return marks_ ? *marks_ : kNone;
+}
+
+void CNewGraph::OnStatistics() {
+    try {
+        if (statisticsWindow_ == nullptr) statisticsWindow_ = new StatisticsWindow(*this);
+        statisticsWindow_->show();
+        statisticsWindow_->raise();
+        statisticsWindow_->activateWindow();
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryMessage(this);
+    }
 }
 
 CGraphFrame* CNewGraph::Frame() const {
@@ -171,7 +202,11 @@ bool CNewGraph::FillGraph() {
             Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
     }
     setWindowTitle(title_);
-    if (CGraphPanel* panel = graph_->Panel()) panel->FitToData(4105);
+    if (CGraphPanel* panel = graph_->Panel()) {
+        panel->FitToData(4105);
+        double y0, y1;
+        panel->GetRanges(fittedX0_, fittedX1_, y0, y1);
+    }
     if (CGraphFrame* frame = Frame()) {
         frame->DockLegend();
         frame->ShowLegendNow();
@@ -204,6 +239,7 @@ void CNewGraph::resizeEvent(QResizeEvent* event) {
     graph_->setGeometry(10, 10, cx - 20, cy - 53);
     save_->setGeometry(10, cy - 36, 80, 33);
     print_->setGeometry(145, cy - 36, 80, 33);
+    statistics_->setGeometry(280, cy - 36, 80, 33);
 }
 
 void CNewGraph::OnClose() {

@@ -27,7 +27,8 @@ constexpr size_t kNoFiller = static_cast<size_t>(-1);
 constexpr int64_t kThinnedStep = 8;
 
 EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
-                                int64_t end, SampleArray& samples, EvaluationOptions options);
+                                int64_t end, SampleArray& samples, SampleMarks& marks,
+                                EvaluationOptions options);
 
 struct Params {
     int64_t start;
@@ -46,6 +47,7 @@ struct ChunkOutput {
     int64_t firstDataTime = 0;
     int64_t lastDataTime = 0;
     size_t firstFiller = kNoFiller;  // index of the first filler in `records`
+    std::vector<IndexRun> fillers;   // runs of fillers in `records`
     bool stopped = false;            // saw a line after the end
     int error = 0;
 };
@@ -57,10 +59,12 @@ inline void PushFiller(SampleArray& records, int64_t time) {
     records.push_back(r);
 }
 
-// Gap marking between the last appended data time `previous` and the sample at `current`.
-// Returns whether fillers were appended.
-inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleArray& records) {
+// Gap marking between the last appended data time `previous` and the sample at `current`; the
+// fillers' indices go to `fillers`. Returns whether fillers were appended.
+inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleArray& records,
+                    std::vector<IndexRun>& fillers) {
     if (current - previous <= p.gapThreshold) return false;
+    const size_t first = records.size();
     if (p.threeCurve) {
         do {
             previous += p.fillerStep;
@@ -69,6 +73,7 @@ inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleAr
     } else {
         PushFiller(records, current - 1);
     }
+    fillers.push_back({first, records.size()});
     return true;
 }
 
@@ -198,7 +203,7 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
         }
         if (out.hasData) {
             const size_t before = out.records.size();
-            if (MarkGap(p, previous, t, out.records) && out.firstFiller == kNoFiller) {
+            if (MarkGap(p, previous, t, out.records, out.fillers) && out.firstFiller == kNoFiller) {
                 out.firstFiller = before;
             }
         } else {
@@ -232,10 +237,18 @@ uint64_t DataStart(ByteSource& source, int headerLines, int& error) {
 
 EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
                           int64_t end, SampleArray& samples, EvaluationOptions options) {
+    SampleMarks marks;
+    return Evaluate(source, headerLines, layoutFlag, start, end, samples, marks, options);
+}
+
+EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                          int64_t end, SampleArray& samples, SampleMarks& marks,
+                          EvaluationOptions options) {
     try {
-        return EvaluateWindow(source, headerLines, layoutFlag, start, end, samples, options);
+        return EvaluateWindow(source, headerLines, layoutFlag, start, end, samples, marks, options);
     } catch (const std::bad_alloc&) {
         SampleArray().swap(samples);
+        std::vector<IndexRun>().swap(marks.notData);
         EvaluationStatus status;
         status.ok = false;
         status.outOfMemory = true;
@@ -246,8 +259,10 @@ EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, i
 namespace {
 
 EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
-                                int64_t end, SampleArray& samples, EvaluationOptions options) {
+                                int64_t end, SampleArray& samples, SampleMarks& marks,
+                                EvaluationOptions options) {
     samples.clear();
+    marks.Clear();
     EvaluationStatus status;
     Params p;
     p.start = start;
@@ -256,6 +271,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     p.sparse = end - start > kSparseWindowSeconds;
     p.gapThreshold = p.sparse ? 9 : 2;
     p.fillerStep = p.sparse ? 7 : 1;
+    marks.thinned = p.sparse;
 
     int error = 0;
     const uint64_t dataStart = DataStart(source, headerLines, error);
@@ -294,6 +310,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     // Join the stretches in order: fillers across each boundary, and the values 3 to 5 of the
     // three-curve layout, which turn from -1.0 to 0.0 after the run's first filler.
     samples = std::move(outputs[0].records);
+    for (const IndexRun& r : outputs[0].fillers) marks.AddNotData(r.begin, r.end);
     bool fillerSeen = outputs[0].firstFiller != kNoFiller;
     bool hasData = outputs[0].hasData;
     int64_t previous = outputs[0].lastDataTime;
@@ -303,14 +320,20 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
         if (&o == &outputs[0]) continue;
         if (stopped) break;
         if (o.hasData) {
-            if (hasData && MarkGap(p, previous, o.firstDataTime, samples)) fillerSeen = true;
+            std::vector<IndexRun> joint;
+            if (hasData && MarkGap(p, previous, o.firstDataTime, samples, joint)) {
+                fillerSeen = true;
+                marks.AddNotData(joint.front().begin, joint.front().end);
+            }
             if (p.threeCurve && fillerSeen) {
                 const size_t until = std::min(o.firstFiller, o.records.size());
                 for (size_t i = 0; i < until; ++i) {
                     o.records[i].value[3] = o.records[i].value[4] = o.records[i].value[5] = 0.0;
                 }
             }
+            const size_t offset = samples.size();
             samples.insert(samples.end(), o.records.begin(), o.records.end());
+            for (const IndexRun& r : o.fillers) marks.AddNotData(offset + r.begin, offset + r.end);
             SampleArray().swap(o.records);
             fillerSeen = fillerSeen || o.firstFiller != kNoFiller;
             hasData = true;
@@ -327,11 +350,13 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
         const int64_t count = (end - 4 - previous) / padStep;
         samples.reserve(samples.size() + static_cast<size_t>(count));
         SampleRecord last = samples.back();
+        const size_t first = samples.size();
         for (int64_t i = 0; i < count; ++i) {
             previous += padStep;
             last.time = previous;
             samples.push_back(last);
         }
+        marks.AddNotData(first, samples.size());
     }
     status.stoppedAfterEnd = stopped;
     return status;
