@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "graphui/GraphExport.h"
 #include "image/AtomicFile.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
@@ -36,24 +37,21 @@ int RunJob(const Options& o, const ExportFunction& exporter);
 // reports a failure on standard error.
 bool WriteThroughTemporary(const std::string& path, const std::function<bool(std::FILE*)>& write) {
     AtomicFile file(path);
-    std::FILE* out = file.Open() ? std::fopen(file.TemporaryPath().c_str(), "wb") : nullptr;
-    if (out == nullptr) {
-        PrintMessage("cannot write " + path + ": " +
-                     std::strerror(file.ErrnoValue() != 0 ? file.ErrnoValue() : errno));
+    // Reported as a picture's save is: text 151 with the reason in the current language.
+    auto fail = [&](FileWriteError error, int errnoValue) {
+        const QString reason = FileProblemText(error, errnoValue, QString::fromStdString(path));
+        PrintMessage(res::Format(151, path.c_str(), reason.toStdString().c_str()));
         return false;
-    }
+    };
+    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
+    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
+    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
     const bool written = write(out);
     int error = errno;
     const bool closed = std::fclose(out) == 0;
     if (!closed) error = errno;
-    if (!written || !closed) {
-        PrintMessage("cannot write " + path + ": " + std::strerror(error));
-        return false;
-    }
-    if (!file.Commit()) {
-        PrintMessage("cannot write " + path + ": " + std::strerror(file.ErrnoValue()));
-        return false;
-    }
+    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
+    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
     return true;
 }
 
