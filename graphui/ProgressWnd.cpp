@@ -45,7 +45,6 @@ CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
     exists_ = true;
     RestorePosition();
     show();
-    sincePump_.start();
 }
 
 CProgressWnd::~CProgressWnd() {
@@ -143,9 +142,10 @@ QString CProgressWnd::MessageText() const { return text_->text(); }
 void CProgressWnd::PumpPendingMessages(bool cancelOnEscape) {
     if (cancelled_ || !exists_) return;
     // Pumping after every sample costs more than the work; a few dozen times a second keeps
-    // the window alive and the cancel button answering.
+    // the window alive and the cancel button answering. The first call pumps at once, so that
+    // the window shows painted from the start of the work.
     if (sincePump_.isValid() && sincePump_.elapsed() < kPumpIntervalMs) return;
-    sincePump_.restart();
+    sincePump_.start();
     if (cancelOnEscape && !filtering_) {
         qApp->installEventFilter(this);
         filtering_ = true;
