@@ -44,6 +44,10 @@ CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
     Layout();
     exists_ = true;
     RestorePosition();
+    // While another window runs modally (the main dialog does), input to every window outside
+    // it is blocked, this one's Cancel button and Escape included: the progress window then
+    // takes the input itself for as long as it is up.
+    if (QApplication::activeModalWidget() != nullptr) setWindowModality(Qt::ApplicationModal);
     show();
 }
 

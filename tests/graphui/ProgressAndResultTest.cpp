@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <array>
 #include <functional>
@@ -300,6 +301,37 @@ TEST(ProgressWnd, EscapeIsTakenOnlyFromTheWindowsOfTheWork) {
     // Escape in the window the work is for cancels.
     QTest::keyClick(workField, Qt::Key_Escape);
     EXPECT_TRUE(p.Cancelled());
+    QSettings().clear();
+}
+
+TEST(ProgressWnd, CancelAndEscapeAnswerWhileAnotherWindowRunsModally) {
+    // The main dialog runs modally and the result dialog, outside it, does its work under the
+    // progress window: a click on Cancel and Escape, delivered as the window system delivers
+    // them, still reach the progress window.
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    QDialog main;
+    QWidget work;
+    bool clickCancelled = false, escapeCancelled = false;
+    QTimer::singleShot(0, &main, [&] {
+        {
+            CProgressWnd p(&work, "Bearbeitung", true);
+            p.PumpPendingMessages(true);
+            ASSERT_NE(p.windowHandle(), nullptr);
+            QTest::mouseClick(p.windowHandle(), Qt::LeftButton, {},
+                              p.CancelButton()->geometry().center());
+            clickCancelled = p.Cancelled();
+        }
+        {
+            CProgressWnd p(&work, "Bearbeitung", true);
+            p.PumpPendingMessages(true);
+            QTest::keyClick(p.windowHandle(), Qt::Key_Escape);
+            escapeCancelled = p.Cancelled();
+        }
+        main.done(0);
+    });
+    main.exec();
+    EXPECT_TRUE(clickCancelled);
+    EXPECT_TRUE(escapeCancelled);
     QSettings().clear();
 }
 
