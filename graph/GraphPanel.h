@@ -112,6 +112,7 @@ protected:
 private:
     void HandleNotification(GraphNotifyEvent& event);
     void OnPointAdded(int seriesIndex, int pointIndex, bool redraw);
+    void OnPointsAppended(int seriesIndex, int firstPoint, bool redraw);
     void OnAxisTitle(int axis, bool redraw);
     void RebuildMaps();
     void UpdateDeviceMetrics();

@@ -27,6 +27,7 @@ public:
 
     // The samples to show: a copy, or an array shared with the caller, which must not change it
     // while the dialog lives (a month of samples is 145 MB; the main dialog shares its array).
+    // The curves read their points from these samples in place and keep them alive.
     void SetData(const kws::rec::SampleArray& samples);
     void SetData(std::shared_ptr<const kws::rec::SampleArray> samples);
     // Which samples are fillers and padding, and whether the window was thinned (for the

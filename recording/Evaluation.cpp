@@ -1,6 +1,7 @@
 #include "recording/Evaluation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -220,6 +221,32 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
     out.error = reader.Error();
 }
 
+// Appends the records of `part` to `samples` and releases `part`. When both are large blocks
+// and `samples` has room, the pages of `part` are handed over instead of being copied into fresh
+// memory (for a month the second half of the samples, 70 MB written twice): they land on the
+// first huge-page boundary after the records (so that huge pages stay whole and quick to read),
+// and the records then move down to follow the others.
+void AppendRecords(SampleArray& samples, SampleArray& part) {
+    const size_t have = samples.size(), more = part.size();
+    const size_t bytes = more * sizeof(SampleRecord);
+    const size_t pages = (bytes + kPageBytes - 1) & ~(kPageBytes - 1);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(samples.data());
+    const uintptr_t end = base + have * sizeof(SampleRecord);
+    const uintptr_t boundary = (end + kLargeBlockBytes - 1) & ~uintptr_t{kLargeBlockBytes - 1};
+    const size_t room = samples.capacity() * sizeof(SampleRecord);
+    const uintptr_t limit = base + ((room + kPageBytes - 1) & ~(kPageBytes - 1));
+    const bool large =
+        room >= kLargeBlockBytes && part.capacity() * sizeof(SampleRecord) >= kLargeBlockBytes;
+    if (more > 0 && large && boundary + pages <= limit &&
+        MovePages(reinterpret_cast<void*>(boundary), part.data(), pages)) {
+        std::memmove(reinterpret_cast<void*>(end), reinterpret_cast<const void*>(boundary), bytes);
+        samples.resize(have + more);  // the records are in place already: nothing is written
+    } else {
+        samples.insert(samples.end(), part.begin(), part.end());
+    }
+    SampleArray().swap(part);
+}
+
 // Offset of the first line after the header lines; UINT64_MAX when the file has no more.
 uint64_t DataStart(ByteSource& source, int headerLines, int& error) {
     LineReader reader(source);
@@ -298,12 +325,15 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     auto reserveFor = [&](uint64_t bytes) {
         return static_cast<size_t>(std::min<uint64_t>(bytes / 40 + 16, windowRecords));
     };
+    // Part 0 also keeps room for the pages of the other parts to be handed over (see
+    // AppendRecords); room that is never written costs no memory.
+    const size_t handOverRoom = parts > 1 ? kLargeBlockBytes / sizeof(SampleRecord) + 1 : 0;
     std::vector<ChunkOutput> outputs(static_cast<size_t>(parts));
     RunParts(parts, [&](int i) {
         const uint64_t partEnd =
             bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
         RunChunk(source, bounds[i], bounds[i + 1], p,
-                 reserveFor(i == 0 ? totalBytes : partEnd - bounds[i]),
+                 i == 0 ? reserveFor(totalBytes) + handOverRoom : reserveFor(partEnd - bounds[i]),
                  outputs[static_cast<size_t>(i)]);
     });
 
@@ -332,9 +362,8 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
                 }
             }
             const size_t offset = samples.size();
-            samples.insert(samples.end(), o.records.begin(), o.records.end());
+            AppendRecords(samples, o.records);
             for (const IndexRun& r : o.fillers) marks.AddNotData(offset + r.begin, offset + r.end);
-            SampleArray().swap(o.records);
             fillerSeen = fillerSeen || o.firstFiller != kNoFiller;
             hasData = true;
             previous = o.lastDataTime;
