@@ -199,7 +199,9 @@ bool CNewGraph::FillGraph() {
     // the bar moves, the progress window may pump, and Cancel is honoured.
     for (int64_t row = 0; row < n;) {
         const int64_t end = std::min(n, row + kBuildBlockRows);
-        if (row == 0) startTime = samples[0].time;
+        // The latest time starts at the first sample, not at 1970: a window before 1970 ends
+        // at its own latest time.
+        if (row == 0) startTime = endTime = samples[0].time;
         for (; row < end; ++row)
             endTime = std::max(endTime, samples[static_cast<size_t>(row)].time);
         graph_->AddRows(seriesSlots[0], static_cast<size_t>(end), 1);
