@@ -7,10 +7,13 @@
 #include <new>
 #include <utility>
 
+#include "graphui/GraphExport.h"
 #include "image/AtomicFile.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
+#include "recording/StatisticsExport.h"
+#include "recording/WindowStatistics.h"
 #include "res/Resources.h"
 
 namespace kws::app {
@@ -29,6 +32,28 @@ const char* LayoutName(int layoutFlag) {
 }
 
 int RunJob(const Options& o, const ExportFunction& exporter);
+
+// Writes a file through a temporary file beside it, so that a failure never leaves half a file;
+// reports a failure on standard error.
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+    AtomicFile file(path);
+    // Reported as a picture's save is: text 151 with the reason in the current language.
+    auto fail = [&](FileWriteError error, int errnoValue) {
+        const QString reason = FileProblemText(error, errnoValue, QString::fromStdString(path));
+        PrintMessage(res::Format(151, path.c_str(), reason.toStdString().c_str()));
+        return false;
+    };
+    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
+    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
+    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
+    const bool written = write(out);
+    int error = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!closed) error = errno;
+    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
+    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
+    return true;
+}
 
 int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
     switch (r.error) {
@@ -55,10 +80,14 @@ bool IsCommandLineTime(const std::string& text) {
         for (size_t i = at; i < at + digits; ++i) v = v * 10 + (text[i] - '0');
         return v;
     };
-    const int day = field(0, 2), month = field(3, 2), hour = field(11, 2), minute = field(14, 2),
-              second = field(17, 2);
-    return day >= 1 && day <= 31 && month >= 1 && month <= 12 && hour <= 23 && minute <= 59 &&
-           second <= 59;
+    const int day = field(0, 2), month = field(3, 2), year = field(6, 4), hour = field(11, 2),
+              minute = field(14, 2), second = field(17, 2);
+    if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) return false;
+    // A day the month does not have (31/04, 29/02/2009) is a typing error, not a later date.
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    return day >= 1 && day <= days;
 }
 
 std::string UsageText() {
@@ -68,6 +97,7 @@ std::string UsageText() {
            "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
            "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
+           "            [--stats] [--draws OUT.tsv]\n"
            "  kwsekunde --help | --version\n"
            "\n"
            "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
@@ -97,6 +127,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
                 error = "option " + a + " needs a value";
                 return false;
             }
+            if (target) {
+                error = "option " + a + " given twice";
+                return false;
+            }
             target = args[++i];
             return true;
         };
@@ -118,6 +152,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(o.imageOut)) return false;
         } else if (a == "--pdf") {
             if (!value(o.pdfOut)) return false;
+        } else if (a == "--stats") {
+            o.stats = true;
+        } else if (a == "--draws") {
+            if (!value(o.drawsOut)) return false;
         } else if (a == "--language") {
             std::optional<std::string> code;
             if (!value(code)) return false;
@@ -142,9 +180,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.file = a;
         }
     }
-    const bool windowOrOutputs = o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut;
+    const bool windowOrOutputs =
+        o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut || o.stats || o.drawsOut;
     if (windowOrOutputs && o.mode != Mode::kEvaluate) {
-        error = "--from, --to, --samples, --image and --pdf belong to --evaluate";
+        error = "--from, --to, --samples, --image, --pdf, --stats and --draws belong to --evaluate";
         return false;
     }
     if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate) && o.file.empty()) {
@@ -214,8 +253,9 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
     }
 
     rec::SampleArray samples;
-    const rec::EvaluationStatus status =
-        rec::Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, from, to, samples);
+    rec::SampleMarks marks;
+    const rec::EvaluationStatus status = rec::Evaluate(recording.Source(), facts.headerLines,
+                                                       facts.layoutFlag, from, to, samples, marks);
     if (status.outOfMemory) throw std::bad_alloc();
     if (!status.ok) {
         rec::OpenResult r;
@@ -224,27 +264,21 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         return ReportOpenFailure(r, facts.fileName);
     }
 
-    if (o.samplesOut) {
-        // Through a temporary file beside the target: a failure never leaves half a file.
-        AtomicFile file(*o.samplesOut);
-        std::FILE* out = file.Open() ? std::fopen(file.TemporaryPath().c_str(), "wb") : nullptr;
-        if (out == nullptr) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " +
-                         std::strerror(file.ErrnoValue() != 0 ? file.ErrnoValue() : errno));
-            return kExitCannotOpen;
-        }
-        const bool written = rec::WriteSamplesTsv(out, samples);
-        int error = errno;
-        const bool closed = std::fclose(out) == 0;
-        if (!closed) error = errno;
-        if (!written || !closed) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(error));
-            return kExitCannotOpen;
-        }
-        if (!file.Commit()) {
-            PrintMessage("cannot write " + *o.samplesOut + ": " + std::strerror(file.ErrnoValue()));
-            return kExitCannotOpen;
-        }
+    if (o.samplesOut && !WriteThroughTemporary(*o.samplesOut, [&](std::FILE* out) {
+            return rec::WriteSamplesTsv(out, samples);
+        })) {
+        return kExitCannotOpen;
+    }
+    rec::WindowStatistics statistics;
+    std::vector<rec::DrawEvent> draws;
+    if (o.stats || o.drawsOut) {
+        statistics = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(),
+                                            o.drawsOut ? &draws : nullptr);
+    }
+    if (o.drawsOut && !WriteThroughTemporary(*o.drawsOut, [&](std::FILE* out) {
+            return rec::WriteDrawsTsv(out, draws);
+        })) {
+        return kExitCannotOpen;
     }
     if (o.imageOut || o.pdfOut) {
         EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""),
@@ -258,6 +292,12 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
     std::printf("samples=%zu from=%s to=%s layout=%s\n", samples.size(),
                 rec::FormatLocalTime(from, kTimePattern).c_str(),
                 rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
+    if (o.stats) {
+        // Curve names as the graph shows them in the current language.
+        std::vector<std::string> names;
+        for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
+        std::fputs(rec::StatisticsLines(statistics, names).c_str(), stdout);
+    }
     return kExitOk;
 }
 

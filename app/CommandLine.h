@@ -17,7 +17,9 @@ struct Options {
     std::string file;  // recording (GUI: opened right after start)
     std::optional<std::string> from, to;
     std::optional<std::string> samplesOut, imageOut, pdfOut;
-    std::optional<int> language;  // --language CODE
+    bool stats = false;                   // --stats: the window's figures after the summary line
+    std::optional<std::string> drawsOut;  // --draws OUT.tsv: one line per draw event
+    std::optional<int> language;          // --language CODE
 };
 
 // Exit codes of the headless jobs.

@@ -279,8 +279,8 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
 
 bool CKWSekundeDlg::Evaluate(int64_t start, int64_t end) {
     const kws::rec::RecordingFacts& f = recording_.Facts();
-    const auto status =
-        kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start, end, *samples_);
+    const auto status = kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start,
+                                           end, *samples_, *marks_);
     if (status.outOfMemory) {
         ShowOutOfMemoryMessage(this);
         return false;
@@ -328,6 +328,7 @@ void CKWSekundeDlg::RunEvaluation() {
         case kws::rec::WindowCheck::kOk: break;
     }
     samples_ = std::make_shared<kws::rec::SampleArray>();
+    marks_ = std::make_shared<kws::rec::SampleMarks>();
     const bool ok = layoutFlag_ == 1 ? EvaluateThreeCurves(chosenStart, chosenEnd)
                                      : EvaluateSixCurves(chosenStart, chosenEnd);
     if (!ok) return;
@@ -337,6 +338,7 @@ void CKWSekundeDlg::RunEvaluation() {
     {
         CNewGraph dialog(layoutFlag_, nullptr);
         dialog.SetData(samples_);
+        dialog.SetMarks(marks_);
         emit resultDialogOpening(&dialog);
         // The progress window of the build lets events run: this dialog takes no input (Reset,
         // Datei..., another evaluation) until the curves are built.

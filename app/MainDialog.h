@@ -9,6 +9,7 @@
 
 #include "app/Language.h"
 #include "recording/Recording.h"
+#include "recording/SampleMarks.h"
 #include "recording/SampleRecord.h"
 
 class QDateEdit;
@@ -76,6 +77,8 @@ private:
     int layoutFlag_ = 1;
     // The latest evaluation; shared with the result dialog, a new array for every evaluation.
     std::shared_ptr<kws::rec::SampleArray> samples_ = std::make_shared<kws::rec::SampleArray>();
+    // Which of its records are fillers and padding.
+    std::shared_ptr<kws::rec::SampleMarks> marks_ = std::make_shared<kws::rec::SampleMarks>();
     bool evaluating_ = false;
 
     QGroupBox* startGroup_;

@@ -84,13 +84,13 @@ void CurveRasterizer::DottedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 void DrawSeriesStraight(CurveRasterizer& r, const CPointsCollection& points, const LinearMap& xMap,
                         const LinearMap& yMap, const SeriesStyle& style) {
     r.SetColor(style.color);
-    const int n = points.GetCount();
-    const GraphPoint* p = points.Data();
+    const size_t n = static_cast<size_t>(points.GetCount());
     bool first = true;
     int64_t px = 0, py = 0;
-    for (int i = 0; i < n; ++i) {
-        if (!std::isfinite(p[i].x) || !std::isfinite(p[i].y)) continue;
-        const int64_t qx = xMap.WorldToPixel(p[i].x), qy = yMap.WorldToPixel(p[i].y);
+    for (size_t i = 0; i < n; ++i) {
+        const double x = points.X(i), y = points.Y(i);
+        if (!std::isfinite(x) || !std::isfinite(y)) continue;
+        const int64_t qx = xMap.WorldToPixel(x), qy = yMap.WorldToPixel(y);
         if (first) {
             if (style.markPoints) r.Marker(qx, qy, style.markerHalfSize);
             px = qx;
@@ -153,10 +153,10 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
     r.SetColor(style.color);
     const int64_t n = points.GetCount();
     if (n == 0) return;
-    const GraphPoint* p = points.Data();
     const auto& blocks = points.Blocks();
     constexpr int64_t B = static_cast<int64_t>(CPointsCollection::kBlock);
-    auto column = [&](int64_t i) { return xMap.WorldToPixel(p[i].x); };
+    auto Y = [&](int64_t i) { return points.Y(static_cast<size_t>(i)); };
+    auto column = [&](int64_t i) { return xMap.WorldToPixel(points.X(static_cast<size_t>(i))); };
     auto row = [&](double y) { return yMap.WorldToPixel(y); };
     // key(i) never decreases with i, whichever way the x map runs.
     const bool increasing = column(0) <= column(n - 1);
@@ -184,10 +184,10 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
     bool havePrev = false;
     int64_t prevX = 0, prevY = 0;
     for (int64_t i = first - 1; i >= 0; --i) {
-        if (std::isfinite(p[i].y)) {
+        if (const double y = Y(i); std::isfinite(y)) {
             havePrev = true;
             prevX = column(i);
-            prevY = row(p[i].y);
+            prevY = row(y);
             break;
         }
     }
@@ -210,14 +210,15 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
         const int64_t runEnd = firstAbove(known + 1, std::min(probe, last), kc);
         // First and last finite point, lowest and highest y.
         int64_t f = i;
-        while (f < runEnd && !std::isfinite(p[f].y)) ++f;
+        while (f < runEnd && !std::isfinite(Y(f))) ++f;
         if (f == runEnd) {
             i = runEnd;
             continue;
         }
         int64_t l = runEnd - 1;
-        while (!std::isfinite(p[l].y)) --l;
-        double minY = p[f].y, maxY = p[f].y;
+        while (!std::isfinite(Y(l))) --l;
+        const double yFirst = Y(f), yLast = Y(l);
+        double minY = yFirst, maxY = yFirst;
         int64_t k = f;
         while (k <= l) {
             if (k % B == 0 && k + B - 1 <= l) {
@@ -226,20 +227,20 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
                 maxY = std::max(maxY, s.maxY);
                 k += B;
             } else {
-                if (std::isfinite(p[k].y)) {
-                    minY = std::min(minY, p[k].y);
-                    maxY = std::max(maxY, p[k].y);
+                if (const double y = Y(k); std::isfinite(y)) {
+                    minY = std::min(minY, y);
+                    maxY = std::max(maxY, y);
                 }
                 ++k;
             }
         }
-        const int64_t rowFirst = row(p[f].y), rowLast = row(p[l].y);
+        const int64_t rowFirst = row(yFirst), rowLast = row(yLast);
         connect(c, rowFirst);
         const int64_t a = row(minY), b = row(maxY);
         if (a != b && !style.noLines) r.VerticalSpan(c, a, b);
         if (style.markPoints) {
             for (int64_t m = f; m <= l; ++m) {
-                if (std::isfinite(p[m].y)) markers.Add(row(p[m].y));
+                if (const double y = Y(m); std::isfinite(y)) markers.Add(row(y));
             }
             markers.Flush(r, c);
         }
@@ -250,8 +251,8 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
     }
     // The segment to the first point beyond the window.
     for (int64_t j = last; j < n; ++j) {
-        if (std::isfinite(p[j].y)) {
-            connect(column(j), row(p[j].y));
+        if (const double y = Y(j); std::isfinite(y)) {
+            connect(column(j), row(y));
             break;
         }
     }

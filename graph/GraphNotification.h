@@ -18,12 +18,15 @@ enum GraphNotifyCode : int {
     kNotifyRedraw = 10,
     kNotifyPointListOn = 11,
     kNotifyPointListOff = 12,
+    // A block of points appended at the end of a series: the payload's `point` is the first of
+    // them, the block runs to the series' last point.
+    kNotifyPointsAppended = 13,
 };
 
 // Bits of the redraw request (code 10).
 enum : int { kRedrawPanel = 1, kRedrawRulers = 4, kRedrawAll = -1 };
 
-// Payload of codes 1 to 6.
+// Payload of codes 1 to 6 and 13.
 struct SeriesNotify {
     int series;
     int point;

@@ -14,6 +14,79 @@
 #include "graph/WideLines.h"
 #include "graph/ZoomTracker.h"
 
+namespace {
+
+// AutoRange for one added point: moves the view end it lies beyond (the upper y end to 4 above
+// it). Only finite values count: a NaN or infinity has no place on the axis. The x ends and the
+// y ends move independently of each other. Each returns whether an end moved.
+bool WidenX(double px, double& x0, double& x1) {
+    if (!std::isfinite(px)) return false;
+    if (px < x0 && px < x1) {
+        (x0 < x1 ? x0 : x1) = px;
+        return true;
+    }
+    if (px > x0 && px > x1) {
+        (x0 > x1 ? x0 : x1) = px;
+        return true;
+    }
+    return false;
+}
+
+bool WidenY(double py, double& y0, double& y1) {
+    if (!std::isfinite(py)) return false;
+    if (py < y0 && py < y1) {
+        (y0 < y1 ? y0 : y1) = py;
+        return true;
+    }
+    if (py > y0 && py > y1) {
+        (y0 > y1 ? y0 : y1) = py + 4.0;
+        return true;
+    }
+    return false;
+}
+
+bool WidenForPoint(double px, double py, double& x0, double& x1, double& y0, double& y1) {
+    const bool x = WidenX(px, x0, x1);
+    const bool y = WidenY(py, y0, y1);
+    return x || y;
+}
+
+// The same for the points of `s` from `first` on, in their order, so that a block of points ends
+// where adding them one by one would.
+bool WidenForPoints(const CPointsCollection& s, size_t first, double& x0, double& x1, double& y0,
+                    double& y1) {
+    constexpr size_t B = CPointsCollection::kBlock;
+    const size_t n = static_cast<size_t>(s.GetCount());
+    if (first >= n) return false;
+    bool widened = false;
+    if (s.IsXOrdered()) {
+        // Finite x that never decrease: only the first point can lie left of the view, and the
+        // last one moves the right end to where all of them would.
+        if (WidenX(s.X(first), x0, x1)) widened = true;
+        if (n - 1 > first && WidenX(s.X(n - 1), x0, x1)) widened = true;
+    } else {
+        for (size_t i = first; i < n; ++i) {
+            if (WidenX(s.X(i), x0, x1)) widened = true;
+        }
+    }
+    // Summary blocks whose y lie inside the view move nothing.
+    const CPointsCollection::BlockVector& blocks = s.Blocks();
+    for (size_t i = first; i < n;) {
+        if (i % B == 0 && i + B <= n) {
+            const CPointsCollection::BlockSummary& b = blocks[i / B];
+            if (!(b.minY < std::min(y0, y1)) && !(b.maxY > std::max(y0, y1))) {
+                i += B;
+                continue;
+            }
+        }
+        if (WidenY(s.Y(i), y0, y1)) widened = true;
+        ++i;
+    }
+    return widened;
+}
+
+}  // namespace
+
 CGraphPanel::CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidget* parent)
     : QWidget(parent), verticalRuler_(verticalRuler), horizontalRuler_(horizontalRuler) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,6 +170,7 @@ void CGraphPanel::SetRangesInternal(double x0, double x1, double y0, double y1, 
         if (redraw) horizontalRuler_->repaint();
     }
     if (redraw) Render();
+    emit RangesChanged();
 }
 
 int CGraphPanel::SetModeFlags(int flags, bool redraw) {
@@ -258,6 +332,11 @@ void CGraphPanel::HandleNotification(GraphNotifyEvent& e) {
             OnPointAdded(n->series, n->point, n->redraw != 0);
             break;
         }
+        case kNotifyPointsAppended: {
+            const auto* n = static_cast<const SeriesNotify*>(e.Payload());
+            OnPointsAppended(n->series, n->point, n->redraw != 0);
+            break;
+        }
         case kNotifyPointRemoved:
         case kNotifyPointChanged:
         case kNotifySeriesRemoved:
@@ -299,6 +378,23 @@ void CGraphPanel::OnAxisTitle(int axis, bool redraw) {
     if (redraw) ruler->repaint();
 }
 
+void CGraphPanel::OnPointsAppended(int seriesIndex, int firstPoint, bool redraw) {
+    CGraphWnd* graph = GraphWindow();
+    const CGraphProps* s = graph != nullptr ? graph->GetSeries(seriesIndex) : nullptr;
+    if (s == nullptr || !s->IsShown() || firstPoint < 0 || firstPoint >= s->GetCount()) return;
+    if (modeFlags_ & AutoRange) {
+        double x0, x1, y0, y1;
+        GetRanges(x0, x1, y0, y1);
+        if (WidenForPoints(*s, static_cast<size_t>(firstPoint), x0, x1, y0, y1)) {
+            SetRanges(x0, x1, y0, y1, false);
+            if (redraw) Render();
+            return;
+        }
+    }
+    // One full render for the block (coalesced with whatever else waits for the next paint).
+    if (redraw && !backBuffer_.isNull()) Render();
+}
+
 void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
     CGraphWnd* graph = GraphWindow();
     const CGraphProps* s = graph != nullptr ? graph->GetSeries(seriesIndex) : nullptr;
@@ -307,27 +403,7 @@ void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
     if (modeFlags_ & AutoRange) {
         double x0, x1, y0, y1;
         GetRanges(x0, x1, y0, y1);
-        bool widened = false;
-        // Widen for finite values only: a NaN or infinity has no place on the axis.
-        if (std::isfinite(p.x)) {
-            if (p.x < x0 && p.x < x1) {
-                (x0 < x1 ? x0 : x1) = p.x;
-                widened = true;
-            } else if (p.x > x0 && p.x > x1) {
-                (x0 > x1 ? x0 : x1) = p.x;
-                widened = true;
-            }
-        }
-        if (std::isfinite(p.y)) {
-            if (p.y < y0 && p.y < y1) {
-                (y0 < y1 ? y0 : y1) = p.y;
-                widened = true;
-            } else if (p.y > y0 && p.y > y1) {
-                (y0 > y1 ? y0 : y1) = p.y + 4.0;
-                widened = true;
-            }
-        }
-        if (widened) {
+        if (WidenForPoint(p.x, p.y, x0, x1, y0, y1)) {
             SetRanges(x0, x1, y0, y1, false);
             if (redraw) Render();
             return;
@@ -345,7 +421,7 @@ void CGraphPanel::OnPointAdded(int seriesIndex, int pointIndex, bool redraw) {
     const int64_t px = xMap_->WorldToPixel(p.x), py = yMap_->WorldToPixel(p.y);
     int64_t qx = px, qy = py;
     if (n > 1) {
-        const GraphPoint& q = s->GetPoint(pointIndex == 0 ? 1 : pointIndex - 1);
+        const GraphPoint q = s->GetPoint(pointIndex == 0 ? 1 : pointIndex - 1);
         if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
             Render();
             return;

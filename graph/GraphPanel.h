@@ -111,6 +111,10 @@ public:
     int AddPropertyPages(CPropertySheet* sheet) override;
     int OnPropertySheetClosed(int result) override;
 
+signals:
+    // The view ranges changed (zoom, pan, fit, the property page); sent after the maps are set.
+    void RangesChanged();
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -127,6 +131,7 @@ protected:
 private:
     void HandleNotification(GraphNotifyEvent& event);
     void OnPointAdded(int seriesIndex, int pointIndex, bool redraw);
+    void OnPointsAppended(int seriesIndex, int firstPoint, bool redraw);
     void OnAxisTitle(int axis, bool redraw);
     void RebuildMaps();
     void UpdateDeviceMetrics();

@@ -45,7 +45,7 @@ bool FiniteBounds(const CGraphProps& s, double& xmin, double& xmax, double& ymin
     }
     bool any = false;
     for (int i = 0; i < s.GetCount(); ++i) {
-        const GraphPoint& p = s.GetPoint(i);
+        const GraphPoint p = s.GetPoint(i);
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
         if (!any) {
             xmin = xmax = p.x;
@@ -152,6 +152,31 @@ int CGraphWnd::AddPoint(int slot, double x, double y, int redraw, int position, 
     SeriesNotify n{slot, index, redraw, this};
     Notify(kNotifyPointAdded, &n);
     return position;
+}
+
+int CGraphWnd::ReadSeriesFrom(int slot, std::shared_ptr<const PointTable> table,
+                              const PointColumn& column) {
+    CGraphProps* s = GetSeries(slot);
+    if (s == nullptr) return -1;
+    const bool hadPoints = s->GetCount() > 0;
+    s->ReadFrom(std::move(table), column);
+    if (hadPoints) {
+        SeriesNotify n{slot, 0, 0, this};
+        Notify(kNotifyPointsCleared, &n);
+    }
+    return slot;
+}
+
+int CGraphWnd::AddRows(int slot, size_t endRow, int redraw) {
+    CGraphProps* s = GetSeries(slot);
+    if (s == nullptr) return -1;
+    const int first = s->GetCount();
+    const int added = s->AppendRows(endRow);
+    if (added > 0) {
+        SeriesNotify n{slot, first, redraw, this};
+        Notify(kNotifyPointsAppended, &n);
+    }
+    return added;
 }
 
 int CGraphWnd::SetPoint(int slot, int position, double x, double y, int redraw) {

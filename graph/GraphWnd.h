@@ -53,6 +53,14 @@ public:
     virtual CGraphProps* GetFirstSeries(int& position) const;
     virtual CGraphProps* GetNextSeries(int& position) const;
     virtual int AddPoint(int slot, double x, double y, int redraw, int position, int64_t time);
+    // Lets a series read its points from the rows of `table` through `column` (it drops the
+    // points it had). Returns the slot, or -1 without such a series.
+    int ReadSeriesFrom(int slot, std::shared_ptr<const PointTable> table,
+                       const PointColumn& column);
+    // Appends the rows of a series' table up to `endRow` (exclusive) as one block: the points
+    // are those AddPoint would add row by row, announced by one notification. Returns the
+    // number of points added, or -1 without such a series.
+    int AddRows(int slot, size_t endRow, int redraw);
     virtual int SetPoint(int slot, int position, double x, double y, int redraw);
     virtual int RemovePoint(int slot, int position, int redraw);
     virtual void RemoveAllPoints(int slot, int redraw);

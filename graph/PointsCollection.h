@@ -1,12 +1,17 @@
 // The points of one series: stored in order (ascending x when sorted), with their bounds, and a
-// summary per block of points that lets drawing skip over millions of them.
+// summary per block of points that lets drawing skip over millions of them. A series either
+// holds its points itself or reads them from the rows of a table it shares with other series
+// (see PointTable); changing a shared series other than by appending rows gives it its own copy.
 #pragma once
 
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "graph/PointTable.h"
 #include "recording/HugePageAllocator.h"
 
 struct GraphPoint {
@@ -39,9 +44,28 @@ public:
     void RemoveAll();
     void RecalcBounds();
 
-    int GetCount() const { return static_cast<int>(points_.size()); }
-    const GraphPoint& GetPoint(int index) const { return points_[static_cast<size_t>(index)]; }
-    const GraphPoint* Data() const { return points_.data(); }
+    // Makes the series read its points from the rows of `table`, through `column`; it drops the
+    // points it had and starts empty (bounds 0.0). Rows come in with AppendRows.
+    void ReadFrom(std::shared_ptr<const PointTable> table, const PointColumn& column);
+    // Appends the table's rows from the first one not yet taken up to `endRow` (exclusive), less
+    // the rows the column skips, as AddPoint would one by one (x = row, y = the plotted value,
+    // the row's time); the bounds widen likewise. Returns the number of points appended; 0 for
+    // a series that reads no table.
+    int AppendRows(size_t endRow);
+    bool ReadsTable() const { return table_ != nullptr; }
+    // The first row AppendRows has not looked at.
+    size_t NextRow() const { return nextRow_; }
+
+    int GetCount() const { return static_cast<int>(table_ ? tableCount_ : points_.size()); }
+    GraphPoint GetPoint(int index) const {
+        const size_t i = static_cast<size_t>(index);
+        return {X(i), Y(i), Time(i)};
+    }
+    double X(size_t i) const { return table_ ? static_cast<double>(RowOf(i)) : points_[i].x; }
+    double Y(size_t i) const {
+        return table_ ? column_.Plotted(table_->Value(RowOf(i), column_.offset)) : points_[i].y;
+    }
+    int64_t Time(size_t i) const { return table_ ? table_->Time(RowOf(i)) : points_[i].time; }
     double MaxX() const { return maxX_; }
     double MaxY() const { return maxY_; }
     double MinX() const { return minX_; }
@@ -49,26 +73,44 @@ public:
     int IsSorted() const { return sorted_; }
     int AllowsDuplicates() const { return allowDuplicates_; }
     // Room for `count` points without reallocating (an optimisation for known sizes).
-    void Reserve(size_t count) { points_.reserve(count); }
+    void Reserve(size_t count) {
+        if (!table_) points_.reserve(count);
+    }
 
     // For drawing: whether every x is finite and the x never decrease, and the block summaries
     // of minimum and maximum y (both brought up to date here).
     bool IsXOrdered() const;
-    const std::vector<BlockSummary>& Blocks() const;
+    using BlockVector = std::vector<BlockSummary, kws::rec::HugePageAllocator<BlockSummary>>;
+    const BlockVector& Blocks() const;
 
 private:
+    using PointVector = std::vector<GraphPoint, kws::rec::HugePageAllocator<GraphPoint>>;
+
+    size_t RowOf(size_t i) const { return indexed_ ? rows_[i] : i; }
+    // Gives a series that reads a table its own copy of the points.
+    void Detach();
     void Widen(double x, double y);
     void Invalidate(size_t from) {
         if (from < summaryValid_) summaryValid_ = from;
     }
     void UpdateSummary() const;
+    void StoreBlock(size_t block, double lo, double hi);
 
-    std::vector<GraphPoint, kws::rec::HugePageAllocator<GraphPoint>> points_;
+    PointVector points_;  // the points, unless the series reads a table
+    // Reading a table: the points are rows of `table_`; point i is row i, or row rows_[i] once
+    // the column has skipped a row.
+    std::shared_ptr<const PointTable> table_;
+    PointColumn column_;
+    std::vector<uint32_t, kws::rec::HugePageAllocator<uint32_t>> rows_;
+    bool indexed_ = false;
+    size_t tableCount_ = 0;
+    size_t nextRow_ = 0;
+
     double maxX_ = 0.0, maxY_ = 0.0, minX_ = 0.0, minY_ = 0.0;
     int sorted_;
     int allowDuplicates_;
     // Derived drawing data, kept up to date lazily from `summaryValid_` points on.
-    mutable std::vector<BlockSummary> blocks_;
+    mutable BlockVector blocks_;
     mutable size_t summaryValid_ = 0;
     mutable bool xOrdered_ = true;
 };

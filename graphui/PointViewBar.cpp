@@ -15,7 +15,7 @@ QVariant PointListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || graph_ == nullptr || !index.isValid()) return {};
     const CGraphProps* s = graph_->GetSeries(series_);
     if (s == nullptr || index.row() >= s->GetCount()) return {};
-    const GraphPoint& p = s->GetPoint(index.row());
+    const GraphPoint p = s->GetPoint(index.row());
     if (index.column() == 0)
         return QString::fromStdString(kws::rec::FormatLocalTime(p.time, "%d.%m.%Y, %H:%M:%S"));
     if (index.column() == 1) {
@@ -52,6 +52,14 @@ C3DListCtrl::C3DListCtrl(QWidget* parent) : QTableView(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);  // the client edge
 }
 
+void C3DListCtrl::showEvent(QShowEvent* event) {
+    if (pendingModel_ != nullptr) {
+        setModel(pendingModel_);
+        pendingModel_ = nullptr;
+    }
+    QTableView::showEvent(event);
+}
+
 void C3DListCtrl::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         RunParticipantMenu(this, event->globalPosition().toPoint());
@@ -70,7 +78,7 @@ CPointViewBar::CPointViewBar(QWidget* parent) : CSizingControlBar(parent) {
     pointList_->setGeometry(0, 0, 100, 100);
     pointList_->hide();
     model_ = new PointListModel(pointList_);
-    pointList_->setModel(model_);
+    pointList_->SetModelWhenShown(model_);
     seriesList_ = new CGraphList(client_);
     seriesList_->setObjectName("11007");
     seriesList_->setGeometry(0, 0, 100, 100);
@@ -122,13 +130,15 @@ bool CPointViewBar::eventFilter(QObject* watched, QEvent* event) {
 int CPointViewBar::HandleNotification(GraphNotifyEvent& e) {
     const int code = e.Code();
     // Changes asked for without redraw are applied with painting held back.
-    const bool quiet = code >= kNotifyPointAdded && code <= kNotifyPointsCleared &&
+    const bool quiet = ((code >= kNotifyPointAdded && code <= kNotifyPointsCleared) ||
+                        code == kNotifyPointsAppended) &&
                        static_cast<const SeriesNotify*>(e.Payload())->redraw == 0 && isVisible();
     if (quiet) setUpdatesEnabled(false);
     switch (code) {
         case kNotifyPointAdded:
         case kNotifyPointRemoved:
-        case kNotifyPointChanged: {
+        case kNotifyPointChanged:
+        case kNotifyPointsAppended: {
             const auto* n = static_cast<const SeriesNotify*>(e.Payload());
             if (!pointListActive_ || n->series != SelectedSeries()) break;
             if (code == kNotifyPointChanged) {

@@ -55,9 +55,16 @@ class C3DListCtrl : public QTableView, public virtual CGraphBaseClass {
 
 public:
     explicit C3DListCtrl(QWidget* parent = nullptr);
+    // Shows `model` from the first time the list is shown: a view keeps per-row data for its
+    // header, which would cost time and memory for every point of a series never looked at.
+    void SetModelWhenShown(QAbstractItemModel* model) { pendingModel_ = model; }
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QAbstractItemModel* pendingModel_ = nullptr;
 };
 
 class CPointViewBar : public CSizingControlBar, public virtual CGraphBaseClass {

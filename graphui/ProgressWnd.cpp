@@ -44,8 +44,11 @@ CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
     Layout();
     exists_ = true;
     RestorePosition();
+    // While another window runs modally (the main dialog does), input to every window outside
+    // it is blocked, this one's Cancel button and Escape included: the progress window then
+    // takes the input itself for as long as it is up.
+    if (QApplication::activeModalWidget() != nullptr) setWindowModality(Qt::ApplicationModal);
     show();
-    sincePump_.start();
 }
 
 CProgressWnd::~CProgressWnd() {
@@ -143,9 +146,10 @@ QString CProgressWnd::MessageText() const { return text_->text(); }
 void CProgressWnd::PumpPendingMessages(bool cancelOnEscape) {
     if (cancelled_ || !exists_) return;
     // Pumping after every sample costs more than the work; a few dozen times a second keeps
-    // the window alive and the cancel button answering.
+    // the window alive and the cancel button answering. The first call pumps at once, so that
+    // the window shows painted from the start of the work.
     if (sincePump_.isValid() && sincePump_.elapsed() < kPumpIntervalMs) return;
-    sincePump_.restart();
+    sincePump_.start();
     if (cancelOnEscape && !filtering_) {
         qApp->installEventFilter(this);
         filtering_ = true;

@@ -16,7 +16,8 @@ class CProgressWnd : public QWidget {
     Q_OBJECT
 
 public:
-    // Pumping happens at most this often; in between it costs next to nothing.
+    // Pumping happens at most this often (the first time at once); in between it costs next to
+    // nothing.
     static constexpr int kPumpIntervalMs = 30;
 
     CProgressWnd(QWidget* parent, const QString& title, bool smooth);

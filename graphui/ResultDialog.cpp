@@ -6,6 +6,9 @@
 #include <QResizeEvent>
 #include <QShortcut>
 
+#include <algorithm>
+#include <climits>
+#include <cstddef>
 #include <new>
 
 #include "graph/GraphPanel.h"
@@ -16,6 +19,7 @@
 #include "graphui/GraphFrame.h"
 #include "graphui/OutOfMemory.h"
 #include "graphui/ProgressWnd.h"
+#include "graphui/StatisticsWindow.h"
 #include "image/ImageHandle.h"
 #include "image/ImageHandleQt.h"
 #include "recording/LocalTime.h"
@@ -28,6 +32,28 @@ std::function<void(CNewGraph&)> CNewGraph::printCommand;
 namespace {
 
 QString Text(const char* key) { return QString::fromStdString(kws::res::Text(key)); }
+
+// Samples per block of the build: a few milliseconds of work at most, so that the progress
+// window keeps moving and Cancel answers; a multiple of the point summaries' block.
+constexpr int64_t kBuildBlockRows = 8192;
+
+// Where series `s` of a layout finds its value in a sample, and how it reads it: exactly -250
+// and 250 are plotted as 0.0, except by the circulation pump of the six-curve layout, which
+// plots its values as they are and takes no point where the value is exactly -25.
+PointColumn ColumnOf(int kind, int s) {
+    PointColumn c;
+    c.offset = offsetof(kws::rec::SampleRecord, value) + static_cast<size_t>(s) * sizeof(double);
+    if (kind == 0 && s == 5) {
+        c.hasSkipValue = true;
+        c.skipValue = -25.0;
+    } else {
+        c.hasSentinels = true;
+        c.sentinels[0] = -250.0;
+        c.sentinels[1] = 250.0;
+        c.replacement = 0.0;
+    }
+    return c;
+}
 
 }  // namespace
 
@@ -50,8 +76,13 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     print_ = new QPushButton(Text("D129.1004"), this);
     print_->setObjectName("1004");
     print_->setGeometry(du.Rect(91, 303, 54, 21));
+    statistics_ = new QPushButton(QString::fromStdString(kws::res::Text(160)), this);
+    statistics_->setObjectName("1005");
+    statistics_->setGeometry(du.Rect(175, 303, 54, 21));
     save_->setAutoDefault(false);
     print_->setAutoDefault(false);
+    statistics_->setAutoDefault(false);
+    connect(statistics_, &QPushButton::clicked, this, &CNewGraph::OnStatistics);
     connect(save_, &QPushButton::clicked, this, [this] {
         if (saveCommand) saveCommand(*this);
     });
@@ -73,6 +104,31 @@ void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
 
 void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) {
     samples_ = std::move(samples);
+}
+
+void CNewGraph::SetMarks(std::shared_ptr<const kws::rec::SampleMarks> marks) {
+    marks_ = std::move(marks);
+}
+
+const kws::rec::SampleArray& CNewGraph::Samples() const {
+    static const kws::rec::SampleArray kNone;
+    return samples_ ? *samples_ : kNone;
+}
+
+const kws::rec::SampleMarks& CNewGraph::Marks() const {
+    static const kws::rec::SampleMarks kNone;
+    return marks_ ? *marks_ : kNone;
+}
+
+void CNewGraph::OnStatistics() {
+    try {
+        if (statisticsWindow_ == nullptr) statisticsWindow_ = new StatisticsWindow(*this);
+        statisticsWindow_->show();
+        statisticsWindow_->raise();
+        statisticsWindow_->activateWindow();
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryMessage(this);
+    }
 }
 
 CGraphFrame* CNewGraph::Frame() const {
@@ -115,12 +171,16 @@ bool CNewGraph::FillGraph() {
                          1);
     graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(103)), QString(), 0, 1, 1);
     graph_->SetModeFlags(13, 1);
+    // The curves read the samples in place: each series is one value column of the samples.
+    const auto table = std::make_shared<const PointTable>(
+        samples.data(), samples.size(), sizeof(kws::rec::SampleRecord),
+        offsetof(kws::rec::SampleRecord, time), samples_);
     const auto series = SeriesOf(kind_);
     std::vector<int> seriesSlots;
-    for (const SeriesLook& s : series) {
-        seriesSlots.push_back(
-            graph_->AddSeries(s.color, QString::fromStdString(Format(s.stringId)), 1, 1, 0));
-        graph_->ReservePoints(seriesSlots.back(), samples.size());
+    for (size_t s = 0; s < series.size(); ++s) {
+        seriesSlots.push_back(graph_->AddSeries(
+            series[s].color, QString::fromStdString(Format(series[s].stringId)), 1, 1, 0));
+        graph_->ReadSeriesFrom(seriesSlots.back(), table, ColumnOf(kind_, static_cast<int>(s)));
     }
     auto cancelled = [&] {
         // An event handler that ran out of memory while the progress window pumped, or a
@@ -131,28 +191,29 @@ bool CNewGraph::FillGraph() {
         progress.DestroyWindow();
         return true;
     };
-    auto plotted = [](double v) { return v == -250.0 || v == 250.0 ? 0.0 : v; };
-    for (int64_t i = 0; i < n; ++i) {
-        progress.Advance();
+    auto advanceTo = [&](int64_t position) {
+        progress.SetBarPosition(static_cast<int>(std::min<int64_t>(position, INT32_MAX)));
         progress.PumpPendingMessages(true);
-        const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
-        if (i == 0) startTime = r.time;
-        if (r.time > endTime) endTime = r.time;
-        graph_->AddPoint(seriesSlots[0], static_cast<double>(i), plotted(r.value[0]), 1, -1,
-                         r.time);
+    };
+    // Series 0 over all samples, then the others; each in blocks of samples, after each of which
+    // the bar moves, the progress window may pump, and Cancel is honoured.
+    for (int64_t row = 0; row < n;) {
+        const int64_t end = std::min(n, row + kBuildBlockRows);
+        // The latest time starts at the first sample, not at 1970: a window before 1970 ends
+        // at its own latest time.
+        if (row == 0) startTime = endTime = samples[0].time;
+        for (; row < end; ++row)
+            endTime = std::max(endTime, samples[static_cast<size_t>(row)].time);
+        graph_->AddRows(seriesSlots[0], static_cast<size_t>(end), 1);
+        advanceTo(end);
         if (cancelled()) return false;
     }
-    for (int64_t i = 0; i < n; ++i) {
-        progress.Advance();
-        progress.PumpPendingMessages(true);
-        const kws::rec::SampleRecord& r = samples[static_cast<size_t>(i)];
-        const double x = static_cast<double>(i);
-        const int plain = kind_ != 0 ? 3 : 5;  // series that take their value with the replacement
-        for (int s = 1; s < plain; ++s)
-            graph_->AddPoint(seriesSlots[static_cast<size_t>(s)], x, plotted(r.value[s]), 1, -1,
-                             r.time);
-        if (kind_ == 0 && r.value[5] != -25.0)
-            graph_->AddPoint(seriesSlots[5], x, r.value[5], 1, -1, r.time);
+    for (int64_t row = 0; row < n;) {
+        const int64_t end = std::min(n, row + kBuildBlockRows);
+        for (size_t s = 1; s < seriesSlots.size(); ++s)
+            graph_->AddRows(seriesSlots[s], static_cast<size_t>(end), 1);
+        row = end;
+        advanceTo(n + end);
         if (cancelled()) return false;
     }
     // Title: one day, or a span of days.
@@ -171,7 +232,11 @@ bool CNewGraph::FillGraph() {
             Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
     }
     setWindowTitle(title_);
-    if (CGraphPanel* panel = graph_->Panel()) panel->FitToData(4105);
+    if (CGraphPanel* panel = graph_->Panel()) {
+        panel->FitToData(4105);
+        double y0, y1;
+        panel->GetRanges(fittedX0_, fittedX1_, y0, y1);
+    }
     if (CGraphFrame* frame = Frame()) {
         frame->DockLegend();
         frame->ShowLegendNow();
@@ -204,6 +269,7 @@ void CNewGraph::resizeEvent(QResizeEvent* event) {
     graph_->setGeometry(10, 10, cx - 20, cy - 53);
     save_->setGeometry(10, cy - 36, 80, 33);
     print_->setGeometry(145, cy - 36, 80, 33);
+    statistics_->setGeometry(280, cy - 36, 80, 33);
 }
 
 void CNewGraph::OnClose() {

@@ -1,6 +1,6 @@
 // The result of one evaluation: a dialog whose graph window shows the samples as three or six
 // curves, built under a progress window, with the legend docked above the plot, titled with the
-// evaluated span, and the buttons "Speichern" and "Ausdrucken".
+// evaluated span, and the buttons "Speichern", "Ausdrucken" and "Statistik".
 #pragma once
 
 #include <QDialog>
@@ -9,11 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "recording/SampleMarks.h"
 #include "recording/SampleRecord.h"
 
 class CGraphWnd;
 class CGraphFrame;
 class QPushButton;
+class StatisticsWindow;
 
 class CNewGraph : public QDialog {
     Q_OBJECT
@@ -25,8 +27,12 @@ public:
 
     // The samples to show: a copy, or an array shared with the caller, which must not change it
     // while the dialog lives (a month of samples is 145 MB; the main dialog shares its array).
+    // The curves read their points from these samples in place and keep them alive.
     void SetData(const kws::rec::SampleArray& samples);
     void SetData(std::shared_ptr<const kws::rec::SampleArray> samples);
+    // Which samples are fillers and padding, and whether the window was thinned (for the
+    // statistics); without them every record counts as a data sample of one second.
+    void SetMarks(std::shared_ptr<const kws::rec::SampleMarks> marks);
     // Builds the graph and runs the dialog; 0 when it closes (also after a cancelled build).
     int DoModal();
     // Builds the graph without running the dialog (the headless image and page export, and the
@@ -41,6 +47,16 @@ public:
     const QString& Title() const { return title_; }
     QPushButton* SaveButton() const { return save_; }
     QPushButton* PrintButton() const { return print_; }
+    QPushButton* StatisticsButton() const { return statistics_; }
+    // The statistics window, once "Statistik" opened it.
+    StatisticsWindow* Statistics() const { return statisticsWindow_; }
+    const kws::rec::SampleArray& Samples() const;
+    const kws::rec::SampleMarks& Marks() const;
+    // The horizontal view range right after the build: the view before any zoom.
+    void FittedRange(double& x0, double& x1) const {
+        x0 = fittedX0_;
+        x1 = fittedX1_;
+    }
     int Kind() const { return kind_; }
 
     // What "Speichern" and "Ausdrucken" do (installed by the saving and printing code).
@@ -63,12 +79,17 @@ private:
     bool OnInitDialog();
     bool FillGraph();
     void OnClose();
+    void OnStatistics();
 
     int kind_;
     std::shared_ptr<const kws::rec::SampleArray> samples_;
+    std::shared_ptr<const kws::rec::SampleMarks> marks_;
     CGraphWnd* graph_ = nullptr;
     QPushButton* save_;
     QPushButton* print_;
+    QPushButton* statistics_;
+    StatisticsWindow* statisticsWindow_ = nullptr;
+    double fittedX0_ = 0.0, fittedX1_ = 0.0;
     QString title_;
     bool buildTried_ = false;
     bool built_ = false;

@@ -57,17 +57,22 @@ bool AtomicFile::Fail(FileWriteError error, int errnoValue) {
 
 bool AtomicFile::Open() {
     if (target_.empty()) return Fail(FileWriteError::kWriteFailed, ENOENT);
-    // A link is followed: the file it names is replaced, the link stays.
+    // A link is followed: the file it names is replaced (or made, when the link dangles), the
+    // link stays.
     struct stat st;
-    if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target_.c_str(), nullptr)) {
-            target_ = real;
-            std::free(real);
-        }
+    for (int hops = 0; hops < 40 && ::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+         ++hops) {
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(target_.c_str(), link, sizeof link - 1);
+        if (n <= 0) break;
+        link[n] = '\0';
+        target_ = link[0] == '/' ? std::string(link) : FolderOf(target_) + "/" + link;
     }
     if (::stat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return Fail(FileWriteError::kTargetIsFolder, EISDIR);
         if (S_ISREG(st.st_mode)) mode_ = st.st_mode & 07777;
+        // A file its owner protected against writing is not replaced behind their back.
+        if (::access(target_.c_str(), W_OK) != 0) return Fail(FileWriteError::kWriteFailed, errno);
     }
     const std::string folder = FolderOf(target_);
     if (::stat(folder.c_str(), &st) != 0) return Fail(FileWriteError::kMissingFolder, errno);

@@ -1,6 +1,9 @@
 #include "image/ObjImage.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -214,7 +217,11 @@ bool FCObjImage::SaveFile(const std::string& path, const FCImagePropertyList& pr
                                                  ? factory->NewCodec(factory->TypeFromPath(path))
                                                  : nullptr);
     if (!codec) {
-        SetImageSaveStatus(ImageSaveError::kUnknownType);
+        // A folder has no extension as a rule: name what is really wrong with the target.
+        struct stat st;
+        const bool folder = !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        SetImageSaveStatus(folder ? ImageSaveError::kTargetIsFolder : ImageSaveError::kUnknownType,
+                           folder ? EISDIR : 0);
         return false;
     }
     std::vector<const FCObjImage*> list{this};

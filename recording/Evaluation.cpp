@@ -1,6 +1,7 @@
 #include "recording/Evaluation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -27,7 +28,8 @@ constexpr size_t kNoFiller = static_cast<size_t>(-1);
 constexpr int64_t kThinnedStep = 8;
 
 EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
-                                int64_t end, SampleArray& samples, EvaluationOptions options);
+                                int64_t end, SampleArray& samples, SampleMarks& marks,
+                                EvaluationOptions options);
 
 struct Params {
     int64_t start;
@@ -46,6 +48,7 @@ struct ChunkOutput {
     int64_t firstDataTime = 0;
     int64_t lastDataTime = 0;
     size_t firstFiller = kNoFiller;  // index of the first filler in `records`
+    std::vector<IndexRun> fillers;   // runs of fillers in `records`
     bool stopped = false;            // saw a line after the end
     int error = 0;
 };
@@ -57,10 +60,12 @@ inline void PushFiller(SampleArray& records, int64_t time) {
     records.push_back(r);
 }
 
-// Gap marking between the last appended data time `previous` and the sample at `current`.
-// Returns whether fillers were appended.
-inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleArray& records) {
+// Gap marking between the last appended data time `previous` and the sample at `current`; the
+// fillers' indices go to `fillers`. Returns whether fillers were appended.
+inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleArray& records,
+                    std::vector<IndexRun>& fillers) {
     if (current - previous <= p.gapThreshold) return false;
+    const size_t first = records.size();
     if (p.threeCurve) {
         do {
             previous += p.fillerStep;
@@ -69,6 +74,7 @@ inline bool MarkGap(const Params& p, int64_t previous, int64_t current, SampleAr
     } else {
         PushFiller(records, current - 1);
     }
+    fillers.push_back({first, records.size()});
     return true;
 }
 
@@ -198,7 +204,7 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
         }
         if (out.hasData) {
             const size_t before = out.records.size();
-            if (MarkGap(p, previous, t, out.records) && out.firstFiller == kNoFiller) {
+            if (MarkGap(p, previous, t, out.records, out.fillers) && out.firstFiller == kNoFiller) {
                 out.firstFiller = before;
             }
         } else {
@@ -213,6 +219,32 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
     }
     out.lastDataTime = previous;
     out.error = reader.Error();
+}
+
+// Appends the records of `part` to `samples` and releases `part`. When both are large blocks
+// and `samples` has room, the pages of `part` are handed over instead of being copied into fresh
+// memory (for a month the second half of the samples, 70 MB written twice): they land on the
+// first huge-page boundary after the records (so that huge pages stay whole and quick to read),
+// and the records then move down to follow the others.
+void AppendRecords(SampleArray& samples, SampleArray& part) {
+    const size_t have = samples.size(), more = part.size();
+    const size_t bytes = more * sizeof(SampleRecord);
+    const size_t pages = (bytes + kPageBytes - 1) & ~(kPageBytes - 1);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(samples.data());
+    const uintptr_t end = base + have * sizeof(SampleRecord);
+    const uintptr_t boundary = (end + kLargeBlockBytes - 1) & ~uintptr_t{kLargeBlockBytes - 1};
+    const size_t room = samples.capacity() * sizeof(SampleRecord);
+    const uintptr_t limit = base + ((room + kPageBytes - 1) & ~(kPageBytes - 1));
+    const bool large =
+        room >= kLargeBlockBytes && part.capacity() * sizeof(SampleRecord) >= kLargeBlockBytes;
+    if (more > 0 && large && boundary + pages <= limit &&
+        MovePages(reinterpret_cast<void*>(boundary), part.data(), pages)) {
+        std::memmove(reinterpret_cast<void*>(end), reinterpret_cast<const void*>(boundary), bytes);
+        samples.resize(have + more);  // the records are in place already: nothing is written
+    } else {
+        samples.insert(samples.end(), part.begin(), part.end());
+    }
+    SampleArray().swap(part);
 }
 
 // Offset of the first line after the header lines; UINT64_MAX when the file has no more.
@@ -232,10 +264,18 @@ uint64_t DataStart(ByteSource& source, int headerLines, int& error) {
 
 EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
                           int64_t end, SampleArray& samples, EvaluationOptions options) {
+    SampleMarks marks;
+    return Evaluate(source, headerLines, layoutFlag, start, end, samples, marks, options);
+}
+
+EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                          int64_t end, SampleArray& samples, SampleMarks& marks,
+                          EvaluationOptions options) {
     try {
-        return EvaluateWindow(source, headerLines, layoutFlag, start, end, samples, options);
+        return EvaluateWindow(source, headerLines, layoutFlag, start, end, samples, marks, options);
     } catch (const std::bad_alloc&) {
         SampleArray().swap(samples);
+        std::vector<IndexRun>().swap(marks.notData);
         EvaluationStatus status;
         status.ok = false;
         status.outOfMemory = true;
@@ -246,8 +286,10 @@ EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, i
 namespace {
 
 EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
-                                int64_t end, SampleArray& samples, EvaluationOptions options) {
+                                int64_t end, SampleArray& samples, SampleMarks& marks,
+                                EvaluationOptions options) {
     samples.clear();
+    marks.Clear();
     EvaluationStatus status;
     Params p;
     p.start = start;
@@ -256,6 +298,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     p.sparse = end - start > kSparseWindowSeconds;
     p.gapThreshold = p.sparse ? 9 : 2;
     p.fillerStep = p.sparse ? 7 : 1;
+    marks.thinned = p.sparse;
 
     int error = 0;
     const uint64_t dataStart = DataStart(source, headerLines, error);
@@ -282,18 +325,22 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     auto reserveFor = [&](uint64_t bytes) {
         return static_cast<size_t>(std::min<uint64_t>(bytes / 40 + 16, windowRecords));
     };
+    // Part 0 also keeps room for the pages of the other parts to be handed over (see
+    // AppendRecords); room that is never written costs no memory.
+    const size_t handOverRoom = parts > 1 ? kLargeBlockBytes / sizeof(SampleRecord) + 1 : 0;
     std::vector<ChunkOutput> outputs(static_cast<size_t>(parts));
     RunParts(parts, [&](int i) {
         const uint64_t partEnd =
             bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
         RunChunk(source, bounds[i], bounds[i + 1], p,
-                 reserveFor(i == 0 ? totalBytes : partEnd - bounds[i]),
+                 i == 0 ? reserveFor(totalBytes) + handOverRoom : reserveFor(partEnd - bounds[i]),
                  outputs[static_cast<size_t>(i)]);
     });
 
     // Join the stretches in order: fillers across each boundary, and the values 3 to 5 of the
     // three-curve layout, which turn from -1.0 to 0.0 after the run's first filler.
     samples = std::move(outputs[0].records);
+    for (const IndexRun& r : outputs[0].fillers) marks.AddNotData(r.begin, r.end);
     bool fillerSeen = outputs[0].firstFiller != kNoFiller;
     bool hasData = outputs[0].hasData;
     int64_t previous = outputs[0].lastDataTime;
@@ -303,15 +350,20 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
         if (&o == &outputs[0]) continue;
         if (stopped) break;
         if (o.hasData) {
-            if (hasData && MarkGap(p, previous, o.firstDataTime, samples)) fillerSeen = true;
+            std::vector<IndexRun> joint;
+            if (hasData && MarkGap(p, previous, o.firstDataTime, samples, joint)) {
+                fillerSeen = true;
+                marks.AddNotData(joint.front().begin, joint.front().end);
+            }
             if (p.threeCurve && fillerSeen) {
                 const size_t until = std::min(o.firstFiller, o.records.size());
                 for (size_t i = 0; i < until; ++i) {
                     o.records[i].value[3] = o.records[i].value[4] = o.records[i].value[5] = 0.0;
                 }
             }
-            samples.insert(samples.end(), o.records.begin(), o.records.end());
-            SampleArray().swap(o.records);
+            const size_t offset = samples.size();
+            AppendRecords(samples, o.records);
+            for (const IndexRun& r : o.fillers) marks.AddNotData(offset + r.begin, offset + r.end);
             fillerSeen = fillerSeen || o.firstFiller != kNoFiller;
             hasData = true;
             previous = o.lastDataTime;
@@ -327,11 +379,13 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
         const int64_t count = (end - 4 - previous) / padStep;
         samples.reserve(samples.size() + static_cast<size_t>(count));
         SampleRecord last = samples.back();
+        const size_t first = samples.size();
         for (int64_t i = 0; i < count; ++i) {
             previous += padStep;
             last.time = previous;
             samples.push_back(last);
         }
+        marks.AddNotData(first, samples.size());
     }
     status.stoppedAfterEnd = stopped;
     return status;

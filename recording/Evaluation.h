@@ -5,6 +5,7 @@
 
 #include "recording/LineReader.h"
 #include "recording/Recording.h"
+#include "recording/SampleMarks.h"
 #include "recording/SampleRecord.h"
 
 namespace kws::rec {
@@ -41,5 +42,10 @@ struct EvaluationOptions {
 // ends the evaluation with `outOfMemory` and an empty, released array.
 EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
                           int64_t end, SampleArray& samples, EvaluationOptions options = {});
+// The same, and `marks` tells which records are fillers and padding (and whether the window was
+// thinned); they are left empty when memory runs out.
+EvaluationStatus Evaluate(ByteSource& source, int headerLines, int layoutFlag, int64_t start,
+                          int64_t end, SampleArray& samples, SampleMarks& marks,
+                          EvaluationOptions options = {});
 
 }  // namespace kws::rec

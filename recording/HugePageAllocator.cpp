@@ -8,7 +8,7 @@
 namespace kws::rec {
 
 namespace {
-constexpr size_t kLargeBlock = 2u << 20;
+constexpr size_t kLargeBlock = kLargeBlockBytes;
 std::atomic<AllocationFailureHook> g_failureHook{nullptr};
 }  // namespace
 
@@ -41,6 +41,21 @@ void FreeLarge(void* p, size_t bytes) {
     } else {
         ::munmap(p, bytes);
     }
+}
+
+bool MovePages(void* to, void* from, size_t bytes) {
+#ifdef MREMAP_DONTUNMAP
+    // The source range stays mapped (empty), so no other mapping can take its place before the
+    // block it belongs to is released.
+    void* moved =
+        ::mremap(from, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP, to);
+    return moved == to;
+#else
+    (void)to;
+    (void)from;
+    (void)bytes;
+    return false;
+#endif
 }
 
 }  // namespace kws::rec

@@ -29,6 +29,7 @@ unsigned FileErrorCategoryFromErrno(int error) {
         case ENOSPC:
         case EDQUOT: return kErrDiskFull;
         case EIO: return kErrHardIO;
+        case ENXIO:                                                // what opening a socket answers
         case FileSource::kNotRegularFile: return kErrInvalidFile;  // a device, pipe or socket
         default: return kErrGeneric;
     }

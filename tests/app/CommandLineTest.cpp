@@ -1,6 +1,10 @@
 // The headless command line, run as a real process on generated recordings.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -266,18 +270,22 @@ TEST(CommandLine, EachUnwritableTargetHasItsOwnReason) {
         {"/sys/kws-graph.png",
          "Im Ordner /sys dürfen keine Dateien angelegt werden (schreibgeschützt)."},
         {dir.Dir() + "/folder.png", dir.Dir() + "/folder.png ist ein Ordner, keine Datei."},
+        // A folder named without an extension is still a folder, not an unknown format.
+        {dir.Dir() + "/pictures", dir.Dir() + "/pictures ist ein Ordner, keine Datei."},
         {dir.Dir() + "/graph.xyz",
          "Die Dateiendung von graph.xyz ist unbekannt. Bilder werden als png, jpg, bmp, tga, "
          "gif, tif oder ico gespeichert."},
     };
     ASSERT_EQ(mkdir((dir.Dir() + "/folder.png").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir.Dir() + "/pictures").c_str(), 0700), 0);
     for (const Case& c : cases) {
         const Result r = RunProgram(sample + " --image '" + c.target + "'");
         EXPECT_EQ(r.exitCode, 1) << c.target;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
-    EXPECT_EQ(FilesIn(dir.Dir()).size(), 2u);  // the placeholder and the folder, nothing else
+    EXPECT_EQ(FilesIn(dir.Dir()).size(), 3u);  // the placeholder and the folders, nothing else
     rmdir((dir.Dir() + "/folder.png").c_str());
+    rmdir((dir.Dir() + "/pictures").c_str());
 }
 
 TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
@@ -309,9 +317,17 @@ TEST(CommandLine, DevicesAndPipesAreRefusedAtOnce) {
     TempFile dir("", "placeholder");
     const std::string fifo = dir.Dir() + "/pipe.txt";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A socket in the file system (opening one fails with its own error).
+    const std::string socketPath = dir.Dir() + "/socket.txt";
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     // Without a writer a pipe never ends and /dev/zero never ends either: `timeout` turns a
     // program that waits into a failure instead of a test that hangs.
-    for (const std::string& path : {std::string("/dev/zero"), fifo}) {
+    for (const std::string& path : {std::string("/dev/zero"), fifo, socketPath}) {
         const Result r = RunProgram("--info '" + path + "'", "timeout 10 ");
         EXPECT_EQ(r.exitCode, 1) << path;
         const std::string name = path.substr(path.rfind('/') + 1);
@@ -320,16 +336,23 @@ TEST(CommandLine, DevicesAndPipesAreRefusedAtOnce) {
             << r.err;
     }
     std::remove(fifo.c_str());
+    ::close(s);
+    std::remove(socketPath.c_str());
 }
 
 TEST(CommandLine, WindowTimesNeedTheFullForm) {
     using namespace kws::app;
     EXPECT_TRUE(IsCommandLineTime("03/06/2008 10:30:00"));
     EXPECT_TRUE(IsCommandLineTime("31/12/1999 23:59:59"));
+    EXPECT_TRUE(IsCommandLineTime("29/02/2008 10:00:00"));  // a leap year
+    EXPECT_TRUE(IsCommandLineTime("29/02/2000 10:00:00"));
     for (const char* bad : {"12/03/09 10:00:05", "3/6/2008 10:30:00", "03.06.2008 10:30:00",
                             "03/06/2008 10:30", "03/06/2008 24:00:00", "00/06/2008 10:30:00",
                             "03/13/2008 10:30:00", "03/06/2008 10:60:00", " 03/06/2008 10:30:00",
-                            "03/06/2008 10:30:00 ", "03/06/20080 10:30:00"}) {
+                            "03/06/2008 10:30:00 ", "03/06/20080 10:30:00",
+                            // Days the month does not have.
+                            "31/04/2009 10:00:00", "29/02/2009 10:00:00", "30/02/2008 10:00:00",
+                            "29/02/1900 10:00:00"}) {
         EXPECT_FALSE(IsCommandLineTime(bad)) << bad;
     }
     TempFile file(Generated(1, 600));
@@ -337,4 +360,9 @@ TEST(CommandLine, WindowTimesNeedTheFullForm) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--from: expected \"DD/MM/YYYY HH:MM:SS\""), std::string::npos) << r.err;
     EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --to '28/03/2009 22:05'").exitCode, 2);
+    // An option given twice is a usage error, not a silent choice of the last one.
+    const Result twice = RunProgram("--evaluate '" + file.Path() +
+                                    "' --from '28/03/2009 22:00:00' --from '28/03/2009 22:01:00'");
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_NE(twice.err.find("--from given twice"), std::string::npos) << twice.err;
 }

@@ -54,14 +54,18 @@ TEST(MainDialogReadings, ARecordingFromTheYear1001ShowsAndEvaluates) {
     EXPECT_EQ(time(1006), QTime(10, 1, 59));
     // The whole recording evaluates without a message.
     int shown = 0;
-    prompts.onExec = [&](QDialog&) {
+    QString title;
+    prompts.onExec = [&](QDialog& d) {
         ++shown;
+        title = d.windowTitle();
         return 0;
     };
     QTest::mouseClick(static_cast<QPushButton*>(dialog.Control(1009)), Qt::LeftButton);
     EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.value(0).toStdString();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(dialog.Samples().size(), 119u);
+    // Its title names the day of the recording and the window's own last time.
+    EXPECT_EQ(title, "Auswertung des Tages 03/02/1001 von 10:00h bis 10:01h Uhr");
     // Reset brings every picker back to the lowest date.
     QTest::mouseClick(static_cast<QPushButton*>(dialog.Control(1010)), Qt::LeftButton);
     for (int id : {1001, 1003, 1005, 1007}) EXPECT_EQ(date(id), QDate(1970, 1, 1)) << id;

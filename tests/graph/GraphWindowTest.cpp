@@ -250,3 +250,61 @@ TEST(Rulers, ValueLabelsScaledByTheExponentAndSuppressedWhenCrowded) {
     // Too small a rectangle: only the frame.
     EXPECT_FALSE(ruler->Layout(QRect(0, 0, 16, 10)).content);
 }
+
+TEST(GraphPanel, BlocksOfRowsMoveTheViewAsTheirPointsAddedOneByOneDo) {
+    // Steps up, a fall below the view and a wave: the upper end lands 4 above the point that
+    // moved it last, so where it ends depends on the order the points come in.
+    struct Row {
+        double value[3];
+        int64_t time;
+    };
+    auto rows = std::make_shared<std::vector<Row>>(700);
+    for (size_t i = 0; i < rows->size(); ++i) {
+        Row& r = (*rows)[i];
+        r.value[0] = 10 + (i % 97) * 0.37 + static_cast<double>(i / 200) * 6;
+        r.value[1] = 50 - static_cast<double>(i) * 0.3;
+        r.value[2] = 20 + 30 * std::sin(i / 40.0);
+        r.time = 1236852000 + static_cast<int64_t>(i);
+    }
+    const auto table = std::make_shared<const PointTable>(rows->data(), rows->size(), sizeof(Row),
+                                                          offsetof(Row, time), rows);
+    const size_t ends[] = {1, 5, 64, 100, 128, 129, 300, 384, 448, 512, 513, 600, 640, 700};
+    const struct {
+        double x0, x1, y0, y1;
+    } views[] = {{0, 10, 0, 10}, {10, 0, 10, 0}, {5, 5, 3, 3}, {-50, 9000, -100, 500}};
+    for (const auto& v : views) {
+        GraphFixture one, block;
+        for (GraphFixture* f : {&one, &block}) {
+            f->graph->SetModeFlags(AutoRange | Grid, 1);
+            f->graph->SetRangesKeepFlags(v.x0, v.x1, v.y0, v.y1, 1);
+            for (int s = 0; s < 3; ++s) f->graph->AddSeries(RGB(0, 60 * s, 255), "s", 1, 1, 0);
+            f->graph->GetSeries(2)->SetShown(0);  // a hidden series moves nothing
+        }
+        for (int s = 0; s < 3; ++s) {
+            PointColumn column;
+            column.offset = offsetof(Row, value) + static_cast<size_t>(s) * sizeof(double);
+            block.graph->ReadSeriesFrom(s, table, column);
+            size_t from = 0;
+            for (size_t end : ends) {
+                for (size_t i = from; i < end; ++i)
+                    one.graph->AddPoint(s, static_cast<double>(i), (*rows)[i].value[s], 1, -1,
+                                        (*rows)[i].time);
+                EXPECT_EQ(block.graph->AddRows(s, end, 1), static_cast<int>(end - from));
+                from = end;
+                double a[4], b[4];
+                one.graph->GetRanges(a[0], a[1], a[2], a[3]);
+                block.graph->GetRanges(b[0], b[1], b[2], b[3]);
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_EQ(a[k], b[k]) << "view " << v.x0 << ".." << v.x1 << ", series " << s
+                                          << ", rows to " << end << ", end " << k;
+            }
+        }
+        // Fitted and drawn, the same pixels.
+        for (GraphFixture* f : {&one, &block}) {
+            f->graph->GetSeries(2)->SetShown(1);
+            f->Panel()->FitToData(4105);
+            f->Panel()->Render();
+        }
+        EXPECT_EQ(one.Panel()->BackBuffer(), block.Panel()->BackBuffer());
+    }
+}

@@ -8,8 +8,11 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
+#include <array>
 #include <functional>
+#include <vector>
 
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
@@ -189,6 +192,90 @@ TEST(ResultDialog, BuildsTheCurvesOfBothLayoutsWithTitleAndLegend) {
     EXPECT_EQ(shuffled.Title(), "Auswertung des Tages 03/06/2008 von 10:00h bis 14:45h Uhr");
 }
 
+namespace {
+
+// The curves as the result dialog builds them point by point: series 0 over all samples, then
+// the others sample by sample; -250 and 250 plotted as 0 except in the circulation pump series
+// of the six-curve layout, which takes no point where its value is -25.
+void AddPointByPoint(CGraphWnd& g, int kind, const kws::rec::SampleArray& samples) {
+    auto plotted = [](double v) { return v == 250.0 || v == -250.0 ? 0.0 : v; };
+    const int n = static_cast<int>(samples.size());
+    for (int i = 0; i < n; ++i)
+        g.AddPoint(0, i, plotted(samples[i].value[0]), 1, -1, samples[i].time);
+    for (int i = 0; i < n; ++i) {
+        const kws::rec::SampleRecord& r = samples[i];
+        for (int s = 1; s < (kind ? 3 : 5); ++s)
+            g.AddPoint(s, i, plotted(r.value[s]), 1, -1, r.time);
+        if (kind == 0 && r.value[5] != -25.0) g.AddPoint(5, i, r.value[5], 1, -1, r.time);
+    }
+}
+
+}  // namespace
+
+TEST(ResultDialog, TheCurvesAreThoseOfThePointByPointBuild) {
+    ScriptedPrompts prompts;
+    for (int kind : {1, 0}) {
+        kws::rec::SampleArray samples = Samples(20011, 1212480000, kind);
+        // Sensor codes in every value, the circulation pump's -25 in runs and alone, a series
+        // that starts with a skipped sample, values beyond the others in both directions.
+        for (int i : {0, 3, 64, 65, 127, 5000, 20010}) {
+            for (int k = 0; k < 6; ++k) samples[i].value[k] = (i + k) % 2 ? 250.0 : -250.0;
+        }
+        for (int i = 0; i < 20011; i += 997) samples[i].value[5] = -25.0;
+        for (int i = 7000; i < 7300; ++i) samples[i].value[5] = -25.0;
+        samples[8].value[2] = -25.0;  // only the pump series leaves it out
+        samples[9].value[1] = -249.9;
+        samples[12000].value[0] = 900.0;
+        samples[12001].value[3] = -400.0;
+        CNewGraph dialog(kind, nullptr);
+        dialog.SetData(samples);
+        auto compare = [&](QDialog& d) {
+            d.show();
+            QApplication::processEvents();
+            CGraphWnd* g = dialog.Graph();
+            CGraphPanel* panel = g->Panel();
+            const int series = kind ? 3 : 6;
+            // What the dialog built, kept aside.
+            std::vector<std::vector<GraphPoint>> points(series);
+            std::vector<std::array<double, 4>> bounds(series);
+            for (int s = 0; s < series; ++s) {
+                const CGraphProps* p = g->GetSeries(s);
+                for (int i = 0; i < p->GetCount(); ++i) points[s].push_back(p->GetPoint(i));
+                bounds[s] = {p->MinX(), p->MaxX(), p->MinY(), p->MaxY()};
+            }
+            double built[4], rebuilt[4];
+            g->GetRanges(built[0], built[1], built[2], built[3]);
+            panel->Render();
+            const QImage pixels = panel->BackBuffer().copy();
+            // The same graph window built again point by point, fitted as the dialog fits.
+            for (int s = 0; s < series; ++s) g->RemoveAllPoints(s, 1);
+            AddPointByPoint(*g, kind, samples);
+            panel->FitToData(4105);
+            g->GetRanges(rebuilt[0], rebuilt[1], rebuilt[2], rebuilt[3]);
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(built[k], rebuilt[k]) << kind << " range " << k;
+            for (int s = 0; s < series; ++s) {
+                const CGraphProps* p = g->GetSeries(s);
+                ASSERT_EQ(p->GetCount(), static_cast<int>(points[s].size())) << kind << " " << s;
+                for (int i = 0; i < p->GetCount(); ++i) {
+                    const GraphPoint q = p->GetPoint(i);
+                    ASSERT_TRUE(q.x == points[s][i].x && q.y == points[s][i].y &&
+                                q.time == points[s][i].time)
+                        << "layout " << kind << ", series " << s << ", point " << i;
+                }
+                EXPECT_EQ(bounds[s],
+                          (std::array<double, 4>{p->MinX(), p->MaxX(), p->MinY(), p->MaxY()}));
+            }
+            panel->Render();
+            EXPECT_EQ(panel->BackBuffer(), pixels) << "layout " << kind;
+        };
+        prompts.onExec = [&](QDialog& d) {
+            compare(d);
+            return 0;
+        };
+        EXPECT_EQ(dialog.DoModal(), 0);
+    }
+}
+
 TEST(ResultDialog, CancellingTheBuildClosesItWithAMessage) {
     ScriptedPrompts prompts;
     CNewGraph dialog(0, nullptr);
@@ -206,7 +293,7 @@ TEST(ResultDialog, CancellingTheBuildClosesItWithAMessage) {
                 QTest::mouseClick(p->CancelButton(), Qt::LeftButton);
         }
     });
-    timer.start(20);
+    timer.start(0);  // fires at the build's first pump
     EXPECT_EQ(dialog.DoModal(), 0);
     EXPECT_FALSE(shown);
     ASSERT_EQ(prompts.messages.size(), 1);
@@ -263,6 +350,37 @@ TEST(ProgressWnd, EscapeIsTakenOnlyFromTheWindowsOfTheWork) {
     QSettings().clear();
 }
 
+TEST(ProgressWnd, CancelAndEscapeAnswerWhileAnotherWindowRunsModally) {
+    // The main dialog runs modally and the result dialog, outside it, does its work under the
+    // progress window: a click on Cancel and Escape, delivered as the window system delivers
+    // them, still reach the progress window.
+    QCoreApplication::setOrganizationName("kwsekunde-test");
+    QDialog main;
+    QWidget work;
+    bool clickCancelled = false, escapeCancelled = false;
+    QTimer::singleShot(0, &main, [&] {
+        {
+            CProgressWnd p(&work, "Bearbeitung", true);
+            p.PumpPendingMessages(true);
+            ASSERT_NE(p.windowHandle(), nullptr);
+            QTest::mouseClick(p.windowHandle(), Qt::LeftButton, {},
+                              p.CancelButton()->geometry().center());
+            clickCancelled = p.Cancelled();
+        }
+        {
+            CProgressWnd p(&work, "Bearbeitung", true);
+            p.PumpPendingMessages(true);
+            QTest::keyClick(p.windowHandle(), Qt::Key_Escape);
+            escapeCancelled = p.Cancelled();
+        }
+        main.done(0);
+    });
+    main.exec();
+    EXPECT_TRUE(clickCancelled);
+    EXPECT_TRUE(escapeCancelled);
+    QSettings().clear();
+}
+
 namespace {
 
 // Whether a label shows its whole text, by the label's own measure.
@@ -305,7 +423,7 @@ TEST(ResultDialog, ABuildThatRunsOutOfMemoryReleasesTheGraph) {
         shown = true;
         return 0;
     };
-    // Room for the points of the series cannot be had.
+    // Room for the summaries the curves are drawn from cannot be had.
     kws::rec::SetAllocationFailureHook(&FailLargeBlocks);
     EXPECT_EQ(dialog.DoModal(), 0);
     kws::rec::SetAllocationFailureHook(nullptr);

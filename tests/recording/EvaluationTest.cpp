@@ -416,6 +416,26 @@ TEST(Recording, OpeningALargeRecordingInPartsGivesTheOnePartFacts) {
     EXPECT_EQ(one.headerLines, 2);
 }
 
+TEST(Evaluate, TheSecondPartsRecordsHandedOverWholeAreTheSameSamples) {
+    // Over 24 MiB of lines make two or three parts, whose records (over 2 MiB each) give their
+    // memory pages to the result instead of being copied; gaps inside the parts and fillers of
+    // the three-curve layout.
+    ScopedTimeZone zone("Europe/Berlin");
+    for (int layout : {0, 1}) {
+        kws::bench::GeneratorOptions o;
+        o.layoutFlag = layout;
+        o.seconds = 5 * 86400;  // three parts with three threads
+        o.gaps = 7;
+        o.startTime = MkTime(2009, 5, 2, 0, 0, 0);
+        const std::string text = kws::bench::GenerateRecording(o);
+        ASSERT_GT(text.size(), 24u << 20);
+        const int64_t a = o.startTime + 50, b = o.startTime + o.seconds - 900;
+        const SampleArray one = EvaluateText(text, 2, layout, a, b, 1);
+        ExpectSame(EvaluateText(text, 2, layout, a, b, 2), one, "2 threads");
+        ExpectSame(EvaluateText(text, 2, layout, a, b, 3), one, "3 threads");
+    }
+}
+
 TEST(Evaluate, AFileThatShrinksAfterOpeningEndsEarlier) {
     ScopedTimeZone zone("Europe/Berlin");
     kws::bench::GeneratorOptions o;
