@@ -7,7 +7,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -26,6 +31,37 @@
 #include "res/Resources.h"
 
 namespace {
+
+// A PDF writer does not report failed writes: a full disk or a file-size limit leaves a file cut
+// short. A complete document ends with its end-of-file marker. Returns 0 for a complete file,
+// otherwise the reason the file is incomplete, found by trying to append to it (the file is
+// discarded afterwards).
+int IncompletePdfReason(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    int reason = 0;
+    if (::fstat(fd, &st) != 0) {
+        reason = errno;
+    } else {
+        char tail[32] = {};
+        const off_t length = std::min<off_t>(st.st_size, sizeof tail);
+        const ssize_t n = ::pread(fd, tail, static_cast<size_t>(length), st.st_size - length);
+        const std::string end(tail, n > 0 ? static_cast<size_t>(n) : 0);
+        if (end.find("%%EOF") == std::string::npos) {
+            static const char probe[64 * 1024] = {};
+            reason = EIO;  // when appending works now, the cause has passed
+            for (int i = 0; i < 16; ++i) {
+                if (::write(fd, probe, sizeof probe) < 0) {
+                    reason = errno;
+                    break;
+                }
+            }
+        }
+    }
+    ::close(fd);
+    return reason;
+}
 
 constexpr const char* kSaveFilter = "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)";
 
@@ -205,6 +241,10 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
     }
     if (output) printer.setOutputFileName(outputName);
     if (!ok) return fail(Text(159));
+    if (output) {
+        if (const int reason = IncompletePdfReason(output->TemporaryPath()))
+            return fail(FileProblemText(FileWriteError::kWriteFailed, reason, outputName));
+    }
     if (output && !output->Commit())
         return fail(FileProblemText(output->Error(), output->ErrnoValue(), outputName));
     return true;

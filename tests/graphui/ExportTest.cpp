@@ -437,9 +437,27 @@ TEST(PrintCommand, APageThatCannotBeWrittenIsReported) {
         setup.printer()->setOutputFileName(pdf);
         return static_cast<int>(QDialog::Accepted);
     };
+    // The PDF writer ignores failed writes; a page cut short by a file-size limit (as on a full
+    // disk) is reported and the earlier file stays.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 20000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    OnPrintCommand(*b.dialog);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0],
+              "Die Seite wurde nicht gedruckt.\n\n" + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_EQ(Head(pdf, 7), QByteArray("earlier"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.pdf"});
+    prompts.messages.clear();
     OnPrintCommand(*b.dialog);
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(Head(pdf, 5), QByteArray("%PDF-"));
+    EXPECT_TRUE(QFile(pdf).size() > 20000);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.pdf"});
 }
 
