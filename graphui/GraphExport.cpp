@@ -192,6 +192,13 @@ PageBox PrintedLegendBox(double row, double pageWidth) {
     return {top, kLeft, top + kHeight * scale, kLeft + kWidth * scale};
 }
 
+double PrintedLayoutScale(double pageWidth, double pageHeight, double rowHeight) {
+    // The layout is 10.5 inches wide (the plot to 8.5, the legend beside it) and three title
+    // rows and the graph's 7 inches high, with a twentieth of an inch to spare.
+    const double height = 3 * rowHeight + 7.0 + 0.05;
+    return std::min({1.0, pageWidth / 10.5, pageHeight / height});
+}
+
 bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
     auto fail = [failure](const QString& reason) {
         if (failure != nullptr) *failure = Text(158, reason);
@@ -219,6 +226,10 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
     if (begun) {
         CPage page(QRect(0, 0, printer.width(), printer.height()), &painter, 1);
         page.SetFont("MS Sans Serif");
+        // A blank row gives the height of the title's rows; a small paper draws it all smaller.
+        const double rowHeight = page.Print(0.0, 0.0, 0u, 16, "%s", " ");
+        page.ScaleLayout(
+            PrintedLayoutScale(page.PageWidthInches(), page.PageHeightInches(), rowHeight));
         double row = page.Print(0.0, 0.0, 0u, 16, "%s", " ");
         row = page.Print(row, 0.0, 0u, 16, "%s", " ");
         page.Print(row, 0.0, 0u, 16, "%s", " ");

@@ -20,10 +20,15 @@ bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure = n
 // the target is a folder, or the system's own text for the error.
 QString FileProblemText(FileWriteError error, int errnoValue, const QString& path);
 
+// How much smaller than its inches the page's layout is drawn on a printable area of the given
+// size (inches), `rowHeight` being the height of a title row: 1 where it fits.
+double PrintedLayoutScale(double pageWidth, double pageHeight, double rowHeight);
+
 // Prints title, plot and legend on one landscape page of `printer`; false when the page failed
 // (the document is then aborted), with the message in `failure`. A page printed into a file
 // replaces an earlier file only when it is complete. Plot and legend are drawn with the page's
-// painter at the printer's resolution; no files besides the page are written.
+// painter at the printer's resolution; no files besides the page are written. A paper too small
+// for the layout gets all of it drawn smaller.
 bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure = nullptr);
 
 // A box on the printed page, in inches.

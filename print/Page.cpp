@@ -3,6 +3,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -34,8 +35,8 @@ CPage::CPage(const QRect& rect, QPainter* device, int mapMode, std::unique_ptr<C
     if (device != nullptr) {
         device->setWorldTransform(mapping.toDevice);
         if (device->device() != nullptr) {
-            dpiX_ = device->device()->logicalDpiX();
-            dpiY_ = device->device()->logicalDpiY();
+            dpiX_ = deviceDpiX_ = device->device()->logicalDpiX();
+            dpiY_ = deviceDpiY_ = device->device()->logicalDpiY();
         }
     }
     printer_->SetMapping(mapping);
@@ -43,6 +44,16 @@ CPage::CPage(const QRect& rect, QPainter* device, int mapMode, std::unique_ptr<C
     heightInches_ = static_cast<double>(bottom) / dpiY_;
     d_.metrics = &metrics_;
     if (widthInches_ > 10.9) d_.horizontalOffset = UnitsX(widthInches_ - 10.5) / 2;
+}
+
+void CPage::ScaleLayout(double scale) {
+    if (mapMode_ != 1 || !(scale > 0 && scale < 1)) return;
+    dpiX_ = std::max(1, static_cast<int>(std::lround(deviceDpiX_ * scale)));
+    dpiY_ = std::max(1, static_cast<int>(std::lround(deviceDpiY_ * scale)));
+    widthInches_ = static_cast<double>(d_.pageWidth) / dpiX_;
+    heightInches_ = static_cast<double>(d_.pageHeight) / dpiY_;
+    d_.horizontalOffset = widthInches_ > 10.9 ? UnitsX(widthInches_ - 10.5) / 2 : 0;
+    d_.layoutScale = scale;
 }
 
 CPage::~CPage() { regions_.clear(); }

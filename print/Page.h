@@ -139,6 +139,10 @@ public:
     int NextColumn() const { return nextColumn_; }
     void SetNextColumn(int column) { nextColumn_ = column; }
     double LineSpacing() const { return lineSpacing_; }
+    // Draws everything from here on `scale` times its size (0 < scale < 1; text pages only): an
+    // inch of the layout takes `scale` inches of paper, and the page counts as that much wider
+    // and higher in inches.
+    void ScaleLayout(double scale);
     double PageWidthInches() const { return widthInches_; }
     double PageHeightInches() const { return heightInches_; }
     int DpiX() const { return dpiX_; }
@@ -178,6 +182,7 @@ private:
     PrintDescriptor stack_[kStackDepth];
     int top_ = -1;
     int dpiX_ = 96, dpiY_ = 96;
+    int deviceDpiX_ = 96, deviceDpiY_ = 96;
     int nextColumn_ = 0;
     TextMetrics metrics_;
     std::function<std::string(int)> stringSource_;

@@ -65,4 +65,7 @@ struct PrintDescriptor {
     TextMetrics* metrics = nullptr;
     // Text on a dark fill: the glyphs are white, outlines keep the pen.
     bool whiteText = false;
+    // Below 1 the whole page is drawn smaller than its inches (a paper too small for it); fonts
+    // shrink with it.
+    double layoutScale = 1.0;
 };

@@ -40,7 +40,10 @@ int Dpi(QPainter* p) { return p && p->device() ? p->device()->logicalDpiY() : 96
 // The font of a request: point size at the device's resolution, weight and style from the flags.
 QFont RequestFont(const PrintDescriptor& d) {
     QFont font(d.fontName);
-    font.setPixelSize(std::max(1, std::abs(-MulDiv(d.pointSize, Dpi(d.device), 72))));
+    const int dpi = d.layoutScale == 1.0
+                        ? Dpi(d.device)
+                        : static_cast<int>(std::lround(Dpi(d.device) * d.layoutScale));
+    font.setPixelSize(std::max(1, std::abs(-MulDiv(d.pointSize, dpi, 72))));
     font.setWeight((d.textFlags & kTextBold) ? QFont::Bold : QFont::Normal);
     font.setItalic(d.textFlags & kTextItalic);
     font.setUnderline(d.textFlags & kTextUnderline);

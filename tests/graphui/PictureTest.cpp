@@ -423,3 +423,40 @@ TEST(PrintedPage, TheGraphIsDrawnAtThePrintersResolution) {
         EXPECT_GE(regular, static_cast<long>(dots.size()) - 2 - 10) << kind;
     }
 }
+
+TEST(PrintedPage, SmallPapersGetTheWholeLayoutDrawnSmaller) {
+    // Worked out by hand: the layout needs 10.5 inches across and 3 rows + 7.05 inches down.
+    EXPECT_DOUBLE_EQ(PrintedLayoutScale(11.41, 7.99, 0.25), 1.0);          // A4
+    EXPECT_DOUBLE_EQ(PrintedLayoutScale(10.72, 8.22, 0.25), 1.0);          // Letter
+    EXPECT_NEAR(PrintedLayoutScale(7.99, 5.55, 0.25), 5.55 / 7.8, 1e-12);  // A5: the height
+    EXPECT_NEAR(PrintedLayoutScale(9.52, 8.0, 0.25), 9.52 / 10.5, 1e-12);  // the width
+
+    // On A5 and B5 everything printed stays on the paper: the title, the time labels below the
+    // plot and the legend's names.
+    Evaluated e(0);
+    for (const auto id : {QPageSize::A5, QPageSize::B5, QPageSize::A4}) {
+        QTemporaryDir dir;
+        const std::string pdf = dir.filePath("page.pdf").toStdString();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        printer.setPageSize(QPageSize(id));
+        ASSERT_TRUE(PrintGraphPage(*e.dialog, printer));
+        const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Point);
+        const std::string paper = QPageSize(id).name().toStdString();
+        int times = 0, names = 0, titles = 0;
+        for (const Word& w : Words(pdf)) {
+            EXPECT_GE(w.box.left(), printable.left() - 0.5) << paper << " " << w.text.toStdString();
+            EXPECT_LE(w.box.right(), printable.right() + 0.5)
+                << paper << " " << w.text.toStdString();
+            EXPECT_LE(w.box.bottom(), printable.bottom() + 0.5)
+                << paper << " " << w.text.toStdString();
+            times += QRegularExpression(R"(^\d\d:\d\dh$)").match(w.text).hasMatch();
+            names += w.text == "Temp.";
+            titles += w.text == "Auswertung";
+        }
+        EXPECT_GE(times, 4) << paper;
+        EXPECT_EQ(names, 3) << paper;
+        EXPECT_EQ(titles, 1) << paper;
+    }
+}
