@@ -62,6 +62,22 @@ struct Built {
 
 std::string Shell(const std::string& command) { return kws::test::Capture(command); }
 
+// Runs `work` under a file-size limit of `bytes`, with SIGXFSZ ignored so that a write past it
+// fails with an error (as on a full disk) instead of ending the process; both are undone
+// afterwards. False when the limit could not be set.
+bool WithFileSizeLimit(rlim_t bytes, const std::function<void()>& work) {
+    struct rlimit saved;
+    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return false;
+    struct rlimit limited = saved;
+    limited.rlim_cur = bytes;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const bool limitedNow = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    if (limitedNow) work();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    return limitedNow;
+}
+
 }  // namespace
 
 TEST(SaveCommand, WritesA1280x1024PictureOfTheWholeGraph) {
@@ -369,17 +385,8 @@ TEST(SaveCommand, AFullDiskKeepsTheOldFileAndItsPermissions) {
     }
     ASSERT_EQ(chmod(path.toUtf8().constData(), 0640), 0);
     prompts.savePath = path;
-    // A file-size limit of 20000 bytes (the picture needs 3.9 MB), with SIGXFSZ ignored so the
-    // write fails with an error instead of ending the process; both are undone afterwards.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 20000;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    OnSaveCommand(*b.dialog);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    // A file-size limit of 20000 bytes (the picture needs 3.9 MB).
+    ASSERT_TRUE(WithFileSizeLimit(20000, [&] { OnSaveCommand(*b.dialog); }));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], "Die Datei " + path + " wurde nicht gespeichert.\n\n" +
                                        QString::fromLocal8Bit(std::strerror(EFBIG)));
@@ -439,15 +446,7 @@ TEST(PrintCommand, APageThatCannotBeWrittenIsReported) {
     };
     // The PDF writer ignores failed writes; a page cut short by a file-size limit (as on a full
     // disk) is reported and the earlier file stays.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 20000;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    OnPrintCommand(*b.dialog);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(WithFileSizeLimit(20000, [&] { OnPrintCommand(*b.dialog); }));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0],
               "Die Seite wurde nicht gedruckt.\n\n" + QString::fromLocal8Bit(std::strerror(EFBIG)));
