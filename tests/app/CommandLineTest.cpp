@@ -25,6 +25,7 @@
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/image/ImageTestSupport.h"
 #include "tests/recording/TestSupport.h"
 
@@ -32,33 +33,8 @@ using kws::test::TempFile;
 
 namespace {
 
-struct Result {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-// Runs kwsekunde with the given arguments (already quoted for the shell); `prefix` goes before
-// the program in the shell command (limits, `timeout`).
-Result RunProgram(const std::string& arguments, const std::string& prefix = "") {
-    const std::string program = std::string(KWS_BINARY_DIR) + "/bin/kwsekunde";
-    char errPath[] = "/tmp/kws_err_XXXXXX";
-    const int fd = mkstemp(errPath);
-    close(fd);
-    const std::string command =
-        prefix + "env TZ=Europe/Berlin LC_ALL=C '" + program + "' " + arguments + " 2>" + errPath;
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = pclose(p);
-    std::ifstream e(errPath);
-    std::stringstream err;
-    err << e.rdbuf();
-    std::remove(errPath);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
-}
+using Result = kws::test::ProgramResult;
+using kws::test::RunProgram;
 
 std::map<std::string, std::string> KeyValues(const std::string& text) {
     std::map<std::string, std::string> m;

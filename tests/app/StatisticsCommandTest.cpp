@@ -13,35 +13,19 @@
 #include <utility>
 #include <vector>
 
+#include "tests/app/ProgramRun.h"
+#include "tests/recording/RecordingLines.h"
 #include "tests/recording/TestSupport.h"
 
+using kws::test::Line;
+using kws::test::RunProgram;
+using kws::test::Six;
 using kws::test::TempFile;
+using kws::test::Three;
 
 namespace {
 
-struct Result {
-    int exitCode;
-    std::string out, err;
-};
-
-Result RunKws(const std::string& arguments) {
-    const std::string program = std::string(KWS_BINARY_DIR) + "/bin/kwsekunde";
-    char errPath[] = "/tmp/kws_err_XXXXXX";
-    close(mkstemp(errPath));
-    const std::string command = "env TZ=Europe/Berlin LC_ALL=C '" + program + "' " + arguments +
-                                " 2>" + errPath + " </dev/null";
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = pclose(p);
-    std::ifstream e(errPath);
-    std::stringstream err;
-    err << e.rdbuf();
-    std::remove(errPath);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
-}
+using Result = kws::test::ProgramResult;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -56,34 +40,6 @@ std::string ReadFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// One data line: "03.06.09", the time, then the value columns.
-std::string Line(const char* clock, const std::vector<int>& columns) {
-    std::string line = std::string("03.06.09\t") + clock;
-    for (int c : columns) line += "\t" + std::to_string(c);
-    return line + "\n";
-}
-
-// Six-curve columns 0 storage, 1 hot water, 3 circulation, 4 flow, 5 pump, 6 circulation pump.
-std::vector<int> Six(int storage, int hot, int circulation, int flow, int pump, int on) {
-    std::vector<int> c(13, 0);
-    c[0] = storage;
-    c[1] = hot;
-    c[3] = circulation;
-    c[4] = flow;
-    c[5] = pump;
-    c[6] = on;
-    return c;
-}
-
-// Three-curve columns 0 hot water, 9 pump speed, 10 flow.
-std::vector<int> Three(int hot, int pump, int flow) {
-    std::vector<int> c(12, 5);
-    c[0] = hot;
-    c[9] = pump;
-    c[10] = flow;
-    return c;
 }
 
 // Compares key=value lines in order: exact text, or numbers within 1e-9 where `number` is set.
@@ -128,7 +84,7 @@ TEST(StatisticsCommand, SixCurveFiguresAndDrawsOfAHandMadeRecording) {
                              Line("10:00:21", Six(510, 410, 490, 0, 0, 0));
     TempFile file(text, "six.txt");
     const std::string draws = file.Dir() + "/draws.tsv";
-    const Result r = RunKws("--evaluate '" + file.Path() + "' --stats --draws '" + draws + "'");
+    const Result r = RunProgram("--evaluate '" + file.Path() + "' --stats --draws '" + draws + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> out = Lines(r.out);
     ASSERT_FALSE(out.empty());
@@ -208,7 +164,7 @@ TEST(StatisticsCommand, SixCurveFiguresAndDrawsOfAHandMadeRecording) {
     }
 
     // Curve names follow the language.
-    const Result english = RunKws("--language 0 --evaluate '" + file.Path() + "' --stats");
+    const Result english = RunProgram("--language 0 --evaluate '" + file.Path() + "' --stats");
     ASSERT_EQ(english.exitCode, 0) << english.err;
     EXPECT_NE(english.out.find("\ncurve0.name=Storage temp. (°C)\n"), std::string::npos);
     EXPECT_NE(english.out.find("\ncurve5.name=Circulation pump (ON / OFF)\n"), std::string::npos);
@@ -223,10 +179,10 @@ TEST(StatisticsCommand, ThreeCurveFiguresOfAPartOfTheRecording) {
         Line("10:00:10", Three(410, 0, 0)) + Line("10:00:11", Three(400, 0, 0));
     TempFile file(text, "three.txt");
     const std::string draws = file.Dir() + "/draws.tsv";
-    const Result r = RunKws("--evaluate '" + file.Path() +
-                            "' --from '03/06/2009 10:00:00' --to '03/06/2009 10:00:09' --stats "
-                            "--draws '" +
-                            draws + "'");
+    const Result r = RunProgram("--evaluate '" + file.Path() +
+                                "' --from '03/06/2009 10:00:00' --to '03/06/2009 10:00:09' --stats "
+                                "--draws '" +
+                                draws + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> out = Lines(r.out);
     ASSERT_FALSE(out.empty());
@@ -277,7 +233,7 @@ TEST(StatisticsCommand, DrawsAreWrittenWholeOrNotAtAll) {
     TempFile file(text, "three.txt");
     // A missing folder: exit code 1, a reason, no file.
     const std::string missing = file.Dir() + "/no-such-folder/draws.tsv";
-    Result r = RunKws("--evaluate '" + file.Path() + "' --draws '" + missing + "'");
+    Result r = RunProgram("--evaluate '" + file.Path() + "' --draws '" + missing + "'");
     EXPECT_EQ(r.exitCode, 1);
     // Said as a picture's failed save is, in the program's language (German here).
     EXPECT_NE(r.err.find("Die Datei " + missing + " wurde nicht gespeichert."), std::string::npos)
@@ -288,7 +244,7 @@ TEST(StatisticsCommand, DrawsAreWrittenWholeOrNotAtAll) {
     // An existing file is replaced only by a complete one; no temporary file is left.
     const std::string target = file.Dir() + "/draws.tsv";
     std::ofstream(target) << "old";
-    r = RunKws("--evaluate '" + file.Path() + "' --draws '" + target + "'");
+    r = RunProgram("--evaluate '" + file.Path() + "' --draws '" + target + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadFile(target).rfind("start\tseconds\t", 0), 0u);
     EXPECT_EQ(r.out.find("recorded_seconds"), std::string::npos);  // no --stats, no figures
@@ -296,7 +252,7 @@ TEST(StatisticsCommand, DrawsAreWrittenWholeOrNotAtAll) {
     for (const auto& entry : std::filesystem::directory_iterator(file.Dir()))
         EXPECT_EQ(entry.path().filename(), "three.txt") << "a temporary file is left";
     // Both options belong to --evaluate.
-    EXPECT_EQ(RunKws("--info '" + file.Path() + "' --stats").exitCode, 2);
-    EXPECT_EQ(RunKws("--info '" + file.Path() + "' --draws x.tsv").exitCode, 2);
-    EXPECT_EQ(RunKws("--evaluate '" + file.Path() + "' --draws").exitCode, 2);
+    EXPECT_EQ(RunProgram("--info '" + file.Path() + "' --stats").exitCode, 2);
+    EXPECT_EQ(RunProgram("--info '" + file.Path() + "' --draws x.tsv").exitCode, 2);
+    EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --draws").exitCode, 2);
 }

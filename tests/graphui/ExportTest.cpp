@@ -474,7 +474,9 @@ TEST(PrintLayout, TheLegendFitsThePrintableWidthOfCommonPapers) {
         EXPECT_DOUBLE_EQ(box.left, 8.8);
         EXPECT_DOUBLE_EQ(box.top, 4.15);
         EXPECT_NEAR((box.right - box.left) / (box.bottom - box.top), 3.35 / 1.45, 1e-9);
-        if (id == QPageSize::A3) EXPECT_DOUBLE_EQ(box.right, 12.15);
+        if (id == QPageSize::A3) {
+            EXPECT_DOUBLE_EQ(box.right, 12.15);
+        }
     }
     // Worked out by hand: 1.7 of 3.35 inches left, a factor of 0.507463.
     const PageBox narrow = PrintedLegendBox(0.5, 10.5);

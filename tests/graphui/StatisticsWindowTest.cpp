@@ -28,37 +28,15 @@
 #include "recording/WindowStatistics.h"
 #include "res/Resources.h"
 #include "tests/graph/ScriptedPrompts.h"
+#include "tests/recording/RecordingLines.h"
 #include "tests/recording/TestSupport.h"
 
+using kws::test::Line;
 using kws::test::ScriptedPrompts;
+using kws::test::Six;
+using kws::test::Three;
 
 namespace {
-
-std::string Line(const char* clock, const std::vector<int>& columns) {
-    std::string line = std::string("03.06.09\t") + clock;
-    for (int c : columns) line += "\t" + std::to_string(c);
-    return line + "\n";
-}
-
-// Six-curve columns 0 storage, 1 hot water, 3 circulation, 4 flow, 5 pump, 6 circulation pump.
-std::vector<int> Six(int storage, int hot, int circulation, int flow, int pump, int on) {
-    std::vector<int> c(13, 0);
-    c[0] = storage;
-    c[1] = hot;
-    c[3] = circulation;
-    c[4] = flow;
-    c[5] = pump;
-    c[6] = on;
-    return c;
-}
-
-std::vector<int> Three(int hot, int pump, int flow) {
-    std::vector<int> c(12, 5);
-    c[0] = hot;
-    c[9] = pump;
-    c[10] = flow;
-    return c;
-}
 
 // The hand-made six-curve window of the command-line test: 10 data seconds, one filler.
 const std::string kSixLines = "Kopf\n" + Line("10:00:00", Six(600, 450, 400, 0, 0, 0)) +

@@ -17,19 +17,9 @@
 using namespace kws::rec;
 using kws::test::MkTime;
 using kws::test::ScopedTimeZone;
+using kws::test::Utc;
 
 namespace {
-
-int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
-    struct tm tm = {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return timegm(&tm);
-}
 
 // In Europe/Berlin on 25 October 2009 summer time ends at 01:00 UTC: local 02:00-02:59 is
 // 00:00-00:59 UTC (first pass) and 01:00-01:59 UTC (second pass).

@@ -51,6 +51,18 @@ inline int64_t MkTime(int year, int month, int day, int hour, int minute, int se
     return mktime(&tm);
 }
 
+// timegm: a UTC time, independent of the zone.
+inline int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
+    struct tm tm = {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return timegm(&tm);
+}
+
 // A file in a private temporary folder, removed with the object.
 class TempFile {
 public:

@@ -20,21 +20,11 @@
 
 using namespace kws::rec;
 using kws::test::ScopedTimeZone;
+using kws::test::Utc;
 
 namespace {
 
 constexpr int kSix = 0, kThree = 1;
-
-int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
-    struct tm tm = {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return timegm(&tm);
-}
 
 // One line as written: its time and its raw value columns (13 six-curve, 12 three-curve).
 struct Raw {
