@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "graphui/GraphExport.h"
-#include "image/AtomicFile.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
@@ -36,23 +35,10 @@ int RunJob(const Options& o, const ExportFunction& exporter);
 // Writes a file through a temporary file beside it, so that a failure never leaves half a file;
 // reports a failure on standard error.
 bool WriteThroughTemporary(const std::string& path, const std::function<bool(std::FILE*)>& write) {
-    AtomicFile file(path);
-    // Reported as a picture's save is: text 151 with the reason in the current language.
-    auto fail = [&](FileWriteError error, int errnoValue) {
-        const QString reason = FileProblemText(error, errnoValue, QString::fromStdString(path));
-        PrintMessage(res::Format(151, path.c_str(), reason.toStdString().c_str()));
-        return false;
-    };
-    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
-    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
-    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
-    const bool written = write(out);
-    int error = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!closed) error = errno;
-    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
-    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
-    return true;
+    QString failure;
+    if (WriteFileThroughTemporary(QString::fromStdString(path), write, &failure)) return true;
+    PrintMessage(failure.toStdString());
+    return false;
 }
 
 int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {

@@ -151,6 +151,26 @@ QString FileProblemText(FileWriteError error, int errnoValue, const QString& pat
     }
 }
 
+bool WriteFileThroughTemporary(const QString& path, const std::function<bool(std::FILE*)>& write,
+                               QString* failure) {
+    auto fail = [&](FileWriteError error, int errnoValue) {
+        if (failure != nullptr)
+            *failure = Text(151, path, FileProblemText(error, errnoValue, path));
+        return false;
+    };
+    AtomicFile file(path.toStdString());
+    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
+    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
+    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
+    const bool written = write(out);
+    int error = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!closed) error = errno;
+    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
+    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
+    return true;
+}
+
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
     FCObjImage image;
     if (dialog.Graph() != nullptr) {

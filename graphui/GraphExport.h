@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <cstdio>
+#include <functional>
+
 #include "image/AtomicFile.h"
 
 class CNewGraph;
@@ -19,6 +22,12 @@ bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure = n
 // Why writing `path` failed, in the current language: the folder is missing or write-protected,
 // the target is a folder, or the system's own text for the error.
 QString FileProblemText(FileWriteError error, int errnoValue, const QString& path);
+
+// Writes a file through a temporary file beside it (`write` fills it and returns false on a
+// failed write), so that a failure never leaves half a file and keeps an earlier one. On failure
+// `failure` gets the message: text 151 with the reason, as for a picture.
+bool WriteFileThroughTemporary(const QString& path, const std::function<bool(std::FILE*)>& write,
+                               QString* failure);
 
 // How much smaller than its inches the page's layout is drawn on a printable area of the given
 // size (inches), `rowHeight` being the height of a title row: 1 where it fits.

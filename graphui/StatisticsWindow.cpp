@@ -20,7 +20,6 @@
 #include "graph/Prompts.h"
 #include "graphui/GraphExport.h"
 #include "graphui/ResultDialog.h"
-#include "image/AtomicFile.h"
 #include "recording/SampleExport.h"
 #include "recording/StatisticsExport.h"
 #include "res/Resources.h"
@@ -274,23 +273,8 @@ void StatisticsWindow::FitWidth() {
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
-    auto fail = [&](FileWriteError error, int errnoValue) {
-        if (failure != nullptr) {
-            *failure = Format(151, path, FileProblemText(error, errnoValue, path));
-        }
-        return false;
-    };
-    AtomicFile file(path.toStdString());
-    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
-    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
-    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
-    const bool written = kws::rec::WriteDrawsTsv(out, draws_);
-    int error = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!closed) error = errno;
-    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
-    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
-    return true;
+    return WriteFileThroughTemporary(
+        path, [this](std::FILE* out) { return kws::rec::WriteDrawsTsv(out, draws_); }, failure);
 }
 
 void StatisticsWindow::OnSaveDraws() {
