@@ -13,11 +13,9 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
-#include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
-#include <QWheelEvent>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -33,6 +31,7 @@
 
 #include "app/MainDialog.h"
 #include "bench/BenchUtil.h"
+#include "bench/PanelGestures.h"
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
@@ -276,25 +275,12 @@ void PanAndWheel(const std::string& file) {
     std::printf("  %-50s %.3f s%s\n", "print the page (PDF, 1200 dpi)", p2 - p1,
                 printed ? "" : " FAILED");
     const QPointF centre(panel->width() / 2.0, panel->height() / 2.0);
-    QMouseEvent press(QEvent::MouseButtonPress, centre, panel->mapToGlobal(centre), Qt::LeftButton,
-                      Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(panel, &press);
-    const FrameTimes pan = Frames(41, [&](int i) {
-        const QPointF p = centre + QPointF(i % 2 ? 7 : -7, 0);
-        QMouseEvent move(QEvent::MouseMove, p, panel->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
-                         Qt::ShiftModifier);
-        QApplication::sendEvent(panel, &move);
-        panel->repaint();
-    });
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, panel->mapToGlobal(centre),
-                        Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
-    QApplication::sendEvent(panel, &release);
-    const FrameTimes wheel = Frames(41, [&](int i) {
-        QWheelEvent w(centre, panel->mapToGlobal(centre), QPoint(), QPoint(0, i % 2 ? 120 : -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(panel, &w);
-        panel->repaint();
-    });
+    FrameTimes pan;
+    {
+        bench::ShiftDrag drag(panel, centre);
+        pan = Frames(41, [&](int i) { drag.Step(i); });
+    }
+    const FrameTimes wheel = Frames(41, [&](int i) { bench::WheelStep(panel, centre, i); });
     Report("pan step on the year (median / worst)", Format("%.1f / %.1f ms", pan.median, pan.worst),
            "<= 16 ms a frame", pan.worst <= 16);
     Report("wheel step on the year (median / worst)",

@@ -5,8 +5,6 @@
 //
 //   bench_graph [--days N] [--runs N]
 #include <QApplication>
-#include <QMouseEvent>
-#include <QWheelEvent>
 
 #include <cmath>
 #include <cstddef>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "bench/BenchUtil.h"
+#include "bench/PanelGestures.h"
 #include "graph/GraphContainer.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
@@ -165,29 +164,15 @@ int main(int argc, char** argv) {
     // One pan step (Shift-drag move) and one wheel step, each with the render and the rulers'
     // repaint, and the window painted.
     const QPointF centre(600, 350);
-    QMouseEvent press(QEvent::MouseButtonPress, centre, panel->mapToGlobal(centre), Qt::LeftButton,
-                      Qt::LeftButton, Qt::ShiftModifier);
-    QApplication::sendEvent(panel, &press);
     int step = 0;
-    const double pan = MedianMs(runs, [&] {
-        const QPointF p = centre + QPointF((++step % 2) ? 7 : -7, 0);
-        QMouseEvent move(QEvent::MouseMove, p, panel->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
-                         Qt::ShiftModifier);
-        QApplication::sendEvent(panel, &move);
-        panel->repaint();
-    });
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, panel->mapToGlobal(centre),
-                        Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
-    QApplication::sendEvent(panel, &release);
+    double pan = 0;
+    {
+        bench::ShiftDrag drag(panel, centre);
+        pan = MedianMs(runs, [&] { drag.Step(++step); });
+    }
     std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n", "pan step with render and rulers (median)",
                 pan);
-    const double wheel = MedianMs(runs, [&] {
-        QWheelEvent w(centre, panel->mapToGlobal(centre), QPoint(),
-                      QPoint(0, (++step % 2) ? 120 : -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-        QApplication::sendEvent(panel, &w);
-        panel->repaint();
-    });
+    const double wheel = MedianMs(runs, [&] { bench::WheelStep(panel, centre, ++step); });
     std::printf("%-52s %9.3f ms  (goal: under 16 ms)\n",
                 "wheel zoom step with render and rulers (median)", wheel);
     std::printf("peak resident memory: %.0f MB\n", bench::PeakResidentMegabytes());
