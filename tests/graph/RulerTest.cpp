@@ -107,6 +107,50 @@ TEST(ValueRuler, LabelsShowTheValueUnderEachTickWithTheDecimalsOfItsStep) {
     }
 }
 
+TEST(ValueRuler, UsualViewsKeepTheirLabels) {
+    GraphFixture f;
+    FVRuler* ruler = f.Container()->VerticalRuler();
+    ASSERT_EQ(ruler->DpiX(), 96.0);
+    // Labels of everyday views at several ruler heights, bottom to top; "~" marks a label whose
+    // tick has no room for its text (at the bottom end or under the units text). The steps
+    // come in single precision: 0 .. 100 in tenths of 100 stops at 90.
+    struct Case {
+        int height;
+        double low, high;
+        const char* labels;
+    };
+    const Case cases[] = {
+        {200, 0, 100, "~0 20 40 60 ~80"},
+        {200, 20, 20.5, "~20.0 20.1 20.2 20.3 ~20.4"},
+        {200, 0, 0.5, "~0.0 0.1 0.2 0.3 ~0.4 ~0.5"},
+        {200, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 ~1000.4"},
+        {200, -17, 113, "0 20 40 60 80 ~100"},
+        {347, 0, 100, "~0 10 20 30 40 50 60 70 80 ~90"},
+        {347, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4"},
+        {347, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 ~0.50"},
+        {347, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4"},
+        {347, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 ~100 ~110"},
+        {447, 0, 100, "~0 10 20 30 40 50 60 70 80 90"},
+        {447, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4"},
+        {447, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 ~0.50"},
+        {447, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4"},
+        {447, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 ~100 ~110"},
+        {600, 0, 100, "~0 10 20 30 40 50 60 70 80 90"},
+        {600, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4"},
+        {600, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 ~0.50"},
+        {600, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4"},
+        {600, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 ~110"},
+    };
+    for (const Case& c : cases) {
+        ruler->SetRange(c.low, c.high, false);
+        const RulerLayout layout = ruler->Layout(QRect(0, 0, ruler->width(), c.height));
+        QStringList shown;
+        for (const RulerLabel& l : layout.labels) shown << (l.drawn ? "" : "~") + l.text;
+        EXPECT_EQ(shown.join(' ').toStdString(), c.labels)
+            << c.height << " px, " << c.low << ".." << c.high;
+    }
+}
+
 TEST(ValueRuler, TheUnitsTextNeverOverlapsALabel) {
     GraphFixture f;
     FVRuler* ruler = f.Container()->VerticalRuler();
