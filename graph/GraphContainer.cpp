@@ -87,7 +87,7 @@ void CGraphContainer::DrawPicture(QPainter& painter, const QRect& rect, double d
     plot.markerHalfSize = static_cast<int>(dpiY * kMarkerHalfSizeInches);
     plot.timeIntervals = horizontalRuler_.LabelCount(a.timeRuler, timeTarget);
     plot.valueIntervals =
-        verticalRuler_.GetLabelCapacity(QRect(0, 0, a.panel.width(), a.panel.height()), target);
+        verticalRuler_.LabelCount(QRect(0, 0, a.panel.width(), a.panel.height()), target);
 
     // On a device that records what it is given (a printer, a PDF file), the plot goes as shapes
     // of its colours; a picture takes its pixels.

@@ -215,10 +215,9 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     // The grid takes as many lines as the rulers have labels for the panel's size.
     if ((modeFlags_ & Grid) && HasMaps()) {
         target.timeIntervals = TimeLabelCount();
-        target.valueIntervals =
-            verticalRuler_ != nullptr
-                ? verticalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()))
-                : 5;
+        target.valueIntervals = verticalRuler_ != nullptr
+                                    ? verticalRuler_->LabelCount(QRect(0, 0, width(), height()))
+                                    : 5;
     }
     image.setDevicePixelRatio(1.0);
     DrawContents(image, rect, target);
@@ -260,9 +259,10 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect, const PanelTarg
                 raster.DottedLine(x, bottom, x, top);
             }
         }
-        const TickSet yt = yLocal.ComputeTicks(target.valueIntervals);
-        for (double p : yt.pixels) {
-            const int64_t y = LinearMap::TruncatePixel(p);
+        // Rows from the plot's top, on which the value ruler puts its ticks too.
+        const TickSet yt = ValueAxisTicks(y0, y1, rect.height(), target.valueIntervals);
+        for (double row : yt.pixels) {
+            const int64_t y = top + static_cast<int64_t>(row);
             if (target.gridWidth > 1) {
                 WideDottedLine(raster, right, y, left, y, target.gridWidth);
             } else {

@@ -10,6 +10,12 @@ LinearMap::LinearMap(double screenStart, double screenEnd, double worldStart, do
       worldPerPixel_(
           screenStart == screenEnd ? 0.0 : (worldEnd - worldStart) / (screenEnd - screenStart)) {}
 
+double TimesPowerOfTen(double v, int k) {
+    if (k >= -300 && k <= 300) return v * std::pow(10.0, k);
+    const int half = k / 2;
+    return v * std::pow(10.0, half) * std::pow(10.0, k - half);
+}
+
 int OrderOfMagnitude(double v) {
     if (v == 0.0 || !std::isfinite(v)) return 0;
     const double l = std::log10(std::fabs(v));
@@ -38,8 +44,8 @@ TickSet LinearMap::PlaceTicks(int n, int e) const {
     TickSet ticks;
     ticks.exponent = e;
     const double start = worldStart_, end = worldEnd_;
-    const double a = start * std::pow(10.0, -e);
-    const double b = end * std::pow(10.0, -e);
+    const double a = TimesPowerOfTen(start, -e);
+    const double b = TimesPowerOfTen(end, -e);
     const double step = NiceStep(a, b, n);
     ticks.step = step;
     if (std::fabs(a - b) < step) return ticks;
@@ -56,10 +62,9 @@ TickSet LinearMap::PlaceTicks(int n, int e) const {
         }
     }
     if (!found) return ticks;
-    const double scale = std::pow(10.0, e);
     const double direction = end <= start ? -step : step;
     for (int guard = 0; m >= lo && m <= hi && guard < 100000; ++guard) {
-        const double value = m * scale;
+        const double value = TimesPowerOfTen(m, e);
         ticks.values.push_back(value);
         ticks.pixels.push_back(WorldToScreen(value));
         m += direction;
@@ -81,11 +86,11 @@ TickSet LinearMap::ComputeTicks(int n) const {
     }
     if (!std::isfinite(start) || !std::isfinite(end)) return {};
     auto apart = [&](int exponent) {
-        return std::fabs(start * std::pow(10.0, -exponent) - end * std::pow(10.0, -exponent));
+        return std::fabs(TimesPowerOfTen(start, -exponent) - TimesPowerOfTen(end, -exponent));
     };
     // Lower the exponent until the scaled ends lie at least 0.2 apart, while both stay below 100.
     for (int guard = 0; guard < 700 && apart(e) < kTickPointTwo; ++guard) {
-        const double a = start * std::pow(10.0, -e), b = end * std::pow(10.0, -e);
+        const double a = TimesPowerOfTen(start, -e), b = TimesPowerOfTen(end, -e);
         if (!(a < 100 && b < 100)) break;
         --e;
     }
@@ -95,6 +100,41 @@ TickSet LinearMap::ComputeTicks(int n) const {
     if (ticks.Count() == 0 && apart(e) < kTickPointTwo) {
         for (int guard = 0; guard < 700 && apart(e) < kTickPointTwo; ++guard) --e;
         ticks = PlaceTicks(n, e);
+    }
+    return ticks;
+}
+
+namespace {
+
+// A pixel of the value axis, truncated. Across a span too wide for a double the map's scale is
+// infinite and its pixels meaningless: the row comes from the fraction of halved values.
+double TruncatedRow(double row, double low, double high, int height, double value) {
+    if ((!std::isfinite(row) || !std::isfinite(high - low)) && std::isfinite(value) &&
+        low != high) {
+        const double fraction = (value / 2 - low / 2) / (high / 2 - low / 2);
+        row = height - fraction * height;
+    }
+    return static_cast<double>(LinearMap::TruncatePixel(row));
+}
+
+}  // namespace
+
+double ValueAxisRow(double low, double high, int height, double value) {
+    return TruncatedRow(LinearMap(height, 0.0, low, high).WorldToScreen(value), low, high, height,
+                        value);
+}
+
+TickSet ValueAxisTicks(double low, double high, int height, int intervals) {
+    const TickSet all = LinearMap(height, 0.0, low, high).ComputeTicks(intervals);
+    TickSet ticks;
+    ticks.exponent = all.exponent;
+    ticks.step = all.step;
+    for (int i = 0; i < all.Count(); ++i) {
+        const double v = all.values[static_cast<size_t>(i)];
+        if (!std::isfinite(v)) continue;
+        ticks.values.push_back(v);
+        ticks.pixels.push_back(
+            TruncatedRow(all.pixels[static_cast<size_t>(i)], low, high, height, v));
     }
     return ticks;
 }

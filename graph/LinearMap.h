@@ -23,6 +23,10 @@ int OrderOfMagnitude(double v);
 // |a - b| / n; 0.1 for n = 0. The multipliers 0.1 and 0.2 are the single-precision constants.
 double NiceStep(double a, double b, int n);
 
+// v x 10^k. Exponents beyond the range of a double's powers of ten (ranges of denormal
+// magnitude) are applied in two halves, so that neither factor overflows.
+double TimesPowerOfTen(double v, int k);
+
 // Single-precision constants of the tick computation, widened to double.
 inline constexpr double kTickPointOne = static_cast<double>(0.1f);
 inline constexpr double kTickPointTwo = static_cast<double>(0.2f);
@@ -70,3 +74,13 @@ private:
 
     double screenStart_, screenEnd_, worldStart_, worldEnd_, worldPerPixel_;
 };
+
+// The value axis of a plot `height` pixels high showing low .. high from its bottom (row
+// `height`) to its top (row 0). The panel's horizontal grid lines and the value ruler's ticks
+// both stand on these rows, so that the ruler's ticks continue the grid lines exactly.
+// The row of `value`, truncated to a whole pixel (clamped like LinearMap::TruncatePixel); a
+// span too wide for a double is worked out from halved values.
+double ValueAxisRow(double low, double high, int height, double value);
+// The ticks for about `intervals` intervals, their pixels the rows above; ticks whose value is
+// not finite are left out.
+TickSet ValueAxisTicks(double low, double high, int height, int intervals);

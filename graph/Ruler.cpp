@@ -32,6 +32,51 @@ QString TickLabelText(double value, int decimals) {
     return text;
 }
 
+namespace {
+
+// The power of ten of |v|'s leading digit; the allowance keeps values computed a hair below a
+// power of ten (single-precision steps) in their decade.
+int Decade(double v) { return static_cast<int>(std::floor(std::log10(std::fabs(v)) + 1e-6)); }
+
+// Longest label written with fixed decimals; longer ones take a power of ten.
+constexpr int kMaxFixedLabelLength = 12;
+
+// "1.5e-300", "2e14": the value with `decimals` digits after the mantissa's point.
+QString PowerOfTenText(double value, int decimals) {
+    const QString text = QString::asprintf("%.*e", decimals, value);
+    const qsizetype e = text.indexOf('e');
+    return text.left(e) + 'e' + QString::number(text.mid(e + 1).toInt());
+}
+
+}  // namespace
+
+QStringList ValueLabelTexts(const TickSet& ticks) {
+    QStringList texts;
+    const double step = TimesPowerOfTen(ticks.step, ticks.exponent);
+    if (!(step > 0) || !std::isfinite(step)) {
+        // No step to speak of (a view with equal ends): the values as they are.
+        for (double v : ticks.values) texts << TickLabelText(v, 0);
+        return texts;
+    }
+    const int stepDecade = Decade(step);
+    bool fixed = -stepDecade <= kMaxFixedLabelLength;
+    for (int i = 0; fixed && i < ticks.Count(); ++i) {
+        const double v = ticks.values[static_cast<size_t>(i)];
+        fixed = std::fabs(v) < 1e15 &&
+                TickLabelText(v, TickDecimals(step)).size() <= kMaxFixedLabelLength;
+    }
+    for (double v : ticks.values) {
+        if (fixed) {
+            texts << TickLabelText(v, TickDecimals(step));
+        } else if (v == 0 || std::fabs(v) < step * 1e-6) {
+            texts << QStringLiteral("0");  // zero, or the rounding noise of a zero tick
+        } else {
+            texts << PowerOfTenText(v, std::clamp(Decade(v) - stepDecade, 0, 15));
+        }
+    }
+    return texts;
+}
+
 FRuler::FRuler(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -187,6 +232,7 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const 
     const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
     bool anyDrawn = false;
     kws::rec::LocalFields previous{};  // of the last drawn label
+    QString previousTime;              // its text
     for (int i = 0; i < ticks.Count(); ++i) {
         LabelPlan label;
         // The panel's grid lines lie on device pixels; the ruler lies below the panel.
@@ -214,7 +260,11 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const 
             kws::rec::LocalFieldsOf(labelTime, l);
             const bool sameDay =
                 l.day == previous.day && l.month == previous.month && l.year == previous.year;
-            if (!anyDrawn || !sameDay) {
+            if (anyDrawn && sameDay && label.time == previousTime) {
+                // Ticks closer than a sample read the same sample: a label repeating the one
+                // drawn before on the same day says nothing new (its tick stays).
+                label.drawn = false;
+            } else if (!anyDrawn || !sameDay) {
                 label.date =
                     QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
                 label.dateWidth = metrics.horizontalAdvance(label.date);
@@ -226,6 +276,7 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const 
             }
             if (label.drawn) {
                 previous = l;
+                previousTime = label.time;
                 anyDrawn = true;
             }
         }
@@ -332,6 +383,88 @@ int FVRuler::GetLabelCapacity(const QRect& rect, const RulerTarget& target) cons
     return Capacity(rect.height(), GetThickness(target), QStringLiteral("9.99 "), target.dpiX);
 }
 
+RulerTarget FVRuler::ScreenTarget() const {
+    RulerTarget target = FRuler::ScreenTarget();
+    // The panel beside the ruler draws its grid in device pixels.
+    target.panelScale = devicePixelRatioF();
+    return target;
+}
+
+FVRuler::Plan FVRuler::PlanLabels(int intervals, const QRect& rect,
+                                  const RulerTarget& target) const {
+    Plan plan;
+    const int top = rect.top(), b = rect.top() + rect.height() - 1;
+    const int thickness = GetThickness(target);
+    int H = 0;
+    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H));
+    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
+                             DeviceUnits(kValueRulerCaptionAllowance, target.dpiX);
+    // The units text runs upward from unitsBottom; labels stay below it, a space apart from it
+    // when there is one.
+    const int unitsBottom = top + captionWidth + thickness + 1;
+    const int gap = units_.isEmpty() ? 0 : metrics.horizontalAdvance(QLatin1Char(' '));
+    const int r = rect.left() + rect.width() - 1;
+    plan.units = {units_, r - H, unitsBottom, true};
+    // The panel beside the ruler is as high as the ruler; its grid rows are device pixels.
+    const double scale = target.panelScale > 0 ? target.panelScale : 1.0;
+    const int rows = static_cast<int>(std::lround(rect.height() * scale));
+    plan.ticks = ValueAxisTicks(rangeLow_, rangeHigh_, rows, intervals);
+    const QStringList texts = ValueLabelTexts(plan.ticks);
+    for (int i = 0; i < plan.ticks.Count(); ++i) {
+        const double y = top + plan.ticks.pixels[static_cast<size_t>(i)] / scale;
+        plan.y.push_back(y);
+        const QString& text = texts[i];
+        const int w = metrics.horizontalAdvance(text);
+        const int h = w / 2;
+        // The label runs upward from y + h over w pixels, centred on its tick: it fits between
+        // the units text and the bottom end.
+        const int start = static_cast<int>(std::floor(y)) + h;
+        const bool fits = start < b && start - w >= unitsBottom + gap;
+        plan.labels.push_back({text, r - H, start, fits});
+    }
+    return plan;
+}
+
+bool FVRuler::Crowded(const Plan& plan, const QFontMetrics& metrics) {
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    const RulerLabel* previous = nullptr;
+    int previousWidth = 0;
+    for (const RulerLabel& label : plan.labels) {
+        if (!label.drawn) continue;
+        const int width = metrics.horizontalAdvance(label.text);
+        if (previous != nullptr) {
+            // Each covers y - width .. y along the ruler; the ticks run one way, so only
+            // neighbours can meet.
+            const int upper = std::min(label.y, previous->y);
+            const int lowerTop =
+                label.y > previous->y ? label.y - width : previous->y - previousWidth;
+            if (lowerTop - upper < gap) return true;
+        }
+        previous = &label;
+        previousWidth = width;
+    }
+    return false;
+}
+
+int FVRuler::LabelCount(const QRect& rect, const RulerTarget& target) const {
+    int n = GetLabelCapacity(QRect(0, 0, rect.width(), rect.height()), target);
+    int H = 0;
+    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H));
+    // Fewer intervals give a wider step; only a new tick set needs a new look.
+    int lastCount = -1;
+    double lastFirst = 0.0;
+    for (; n > 1; --n) {
+        const Plan plan = PlanLabels(n, rect, target);
+        const TickSet& ticks = plan.ticks;
+        if (ticks.Count() == lastCount && ticks.Count() > 0 && ticks.values[0] == lastFirst)
+            continue;
+        lastCount = ticks.Count();
+        lastFirst = ticks.Count() > 0 ? ticks.values[0] : 0.0;
+        if (!Crowded(plan, metrics)) break;
+    }
+    return n;
+}
+
 RulerLayout FVRuler::Layout(const QRect& rect, const RulerTarget& target) const {
     RulerLayout out;
     const int left = rect.left(), top = rect.top();
@@ -342,41 +475,24 @@ RulerLayout FVRuler::Layout(const QRect& rect, const RulerTarget& target) const 
         return out;
     }
     int H = 0;
-    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H);
-    const QFontMetrics metrics(font);
+    LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H);
     out.textHeight = H;
     out.tickLength = DeviceUnits(kTickLength, target.dpiX);
-    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
-                             DeviceUnits(kValueRulerCaptionAllowance, target.dpiX);
-    // The units text runs upward from unitsBottom; labels must stay below it.
-    const int unitsBottom = top + captionWidth + thickness + 1;
-    const LinearMap map(b, top, rangeLow_, rangeHigh_);
-    const int n = GetLabelCapacity(QRect(left, top, r - left, b - top), target);
-    const TickSet ticks = map.ComputeTicks(n);
-    const double pow10 = std::pow(10.0, ticks.exponent);
-    const int decimals = TickDecimals(ticks.step * pow10);
-    for (int i = 0; i < ticks.Count(); ++i) {
-        const int y = static_cast<int>(ticks.pixels[static_cast<size_t>(i)]);
-        const double v = ticks.values[static_cast<size_t>(i)];
-        out.majorTicks.push_back(y);
-        // The value under the tick, with the decimals its step needs.
-        const QString text = TickLabelText(v, decimals);
-        const int w = metrics.horizontalAdvance(text);
-        const int h = w / 2;
-        // The label runs upward from y + h over w pixels: it fits between the units text and
-        // the bottom end.
-        const bool fits = y + h < b && y + h - w >= unitsBottom;
-        out.labels.push_back({text, r - H, y + h, fits});
-        const double scaled = v / pow10;
-        for (double minor :
-             {(scaled - ticks.step / 2) * pow10, (scaled + ticks.step / 2) * pow10}) {
-            const double p = map.WorldToScreen(minor);
-            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&
-                p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
-                out.minorTicks.push_back(static_cast<int>(p));
-            }
+    const Plan plan = PlanLabels(LabelCount(rect, target), rect, target);
+    out.majorTicks = plan.y;
+    out.labels = plan.labels;
+    out.units = plan.units;
+    // Minor ticks halfway between the major ones, on the rows the panel would give them.
+    const double scale = target.panelScale > 0 ? target.panelScale : 1.0;
+    const int rows = static_cast<int>(std::lround(rect.height() * scale));
+    const TickSet& ticks = plan.ticks;
+    for (double v : ticks.values) {
+        const double scaled = TimesPowerOfTen(v, -ticks.exponent);
+        for (double minor : {TimesPowerOfTen(scaled - ticks.step / 2, ticks.exponent),
+                             TimesPowerOfTen(scaled + ticks.step / 2, ticks.exponent)}) {
+            const double row = ValueAxisRow(rangeLow_, rangeHigh_, rows, minor);
+            if (row >= 0 && row <= rows) out.minorTicks.push_back(top + row / scale);
         }
     }
-    out.units = {units_, r - H, unitsBottom, true};
     return out;
 }

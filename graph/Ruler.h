@@ -5,15 +5,18 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <vector>
 
+#include "graph/LinearMap.h"
+
 class CGraphPanel;
 class LinearMap;
 class QPainter;
-struct TickSet;
 
 // Physical sizes of the rulers (inches).
 inline constexpr double kTimeRulerThickness = 1.0 / 3.0;
@@ -32,6 +35,11 @@ int DeviceUnits(double inches, double dpi);
 int TickDecimals(double worldStep);
 // The value with that many decimals; a value that rounds to zero never shows a minus sign.
 QString TickLabelText(double value, int decimals);
+
+// The value ruler's label texts for `ticks`, one per tick: the value with the decimals its step
+// needs, or, where that would take more than a dozen characters (views of huge or tiny
+// magnitude), as mantissa and power of ten ("2e14", "1.5e-300") with the digits the step needs.
+QStringList ValueLabelTexts(const TickSet& ticks);
 
 // What a ruler is laid out for: the pixels per inch of the device, the width of its lines in
 // pixels (one pixel of the window on a device of a higher resolution) and, for the time ruler,
@@ -166,7 +174,25 @@ public:
     int GetThickness(const RulerTarget& target) const override;
     int GetLabelCapacity(const QRect& rect, const RulerTarget& target) const override;
     RulerLayout Layout(const QRect& rect, const RulerTarget& target) const override;
+    RulerTarget ScreenTarget() const override;
+    // The interval count of the panel's horizontal grid and of the value labels on a ruler
+    // `rect` (as high as the panel): the capacity for its height, lowered until no two labels
+    // drawn on it run into each other.
+    int LabelCount(const QRect& rect, const RulerTarget& target) const;
+    int LabelCount(const QRect& rect) const { return LabelCount(rect, ScreenTarget()); }
 
 protected:
     bool Vertical() const override { return true; }
+
+private:
+    // The ticks for `intervals` and their labels, placed on the ruler in `rect`.
+    struct Plan {
+        TickSet ticks;
+        std::vector<double> y;  // ruler pixel of each tick
+        std::vector<RulerLabel> labels;
+        RulerLabel units;
+    };
+    Plan PlanLabels(int intervals, const QRect& rect, const RulerTarget& target) const;
+    // Two drawn labels closer than a space apart.
+    static bool Crowded(const Plan& plan, const QFontMetrics& metrics);
 };

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -133,4 +134,37 @@ TEST(ScreenScale, TimeRulerLabelsAndTicksStandOnTheSamplesOfTheGridLines) {
         for (int y = 0; y < image.height(); ++y) dots += Raw(image, column, y) == grey;
         EXPECT_GT(dots, image.height() / 3) << "no grid line under tick " << x;
     }
+}
+
+TEST(ScreenScale, ValueRulerTicksStandOnTheHorizontalGridLines) {
+    const uint16_t grey = ToRgb555(RGB(105, 105, 105));
+    int compared = 0;
+    for (int hostHeight : {331, 500, 547, 612}) {
+        GraphFixture f(3, QSize(700, hostHeight));
+        CGraphPanel* p = f.Panel();
+        FVRuler* ruler = f.Container()->VerticalRuler();
+        const double scale = p->PixelScale();
+        for (auto [low, high] :
+             {std::pair{0.0, 100.0}, std::pair{-17.0, 113.0}, std::pair{20.0, 20.5},
+              std::pair{99.99, 100.01}, std::pair{0.0, 1e15}, std::pair{3.0, 7.0}}) {
+            p->SetRanges(0, 100, low, high, true);
+            const QImage& image = p->BackBuffer();
+            // The rows holding a horizontal grid line: grey on at least a third of the width.
+            std::vector<double> lines;
+            for (int y = 0; y < image.height(); ++y) {
+                int dots = 0;
+                for (int x = 0; x < image.width(); ++x) dots += Raw(image, x, y) == grey;
+                if (dots > image.width() / 3) lines.push_back(y);
+            }
+            // The ruler's ticks in device pixels, those inside the panel.
+            std::vector<double> ticks;
+            for (double t : ruler->Layout(ruler->rect()).majorTicks)
+                if (t * scale < image.height()) ticks.push_back(t * scale);
+            std::sort(ticks.begin(), ticks.end());
+            EXPECT_GE(lines.size(), 3u) << hostHeight << " " << low << ".." << high;
+            EXPECT_EQ(ticks, lines) << "panel " << p->height() << " px, " << low << ".." << high;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 24);
 }

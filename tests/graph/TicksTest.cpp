@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "graph/LinearMap.h"
 #include "graph/Ruler.h"
@@ -159,4 +161,58 @@ TEST(LinearMap, ConversionsBothWaysAndDegenerateRanges) {
     EXPECT_EQ(none.WorldToPixel(7), 4);
     EXPECT_EQ(m.WorldToPixel(1e300), LinearMap::kPixelLimit);
     EXPECT_EQ(m.WorldToPixel(std::nan("")), -LinearMap::kPixelLimit);
+}
+
+TEST(ValueAxis, RowsAreTruncatedFromThePlotsTopAndSurviveHugeAndTinySpans) {
+    auto rows = [](double low, double high, int height, int n) {
+        return ValueAxisTicks(low, high, height, n).pixels;
+    };
+    // 0 .. 100 in four intervals takes the step 50: rows 400 - 4 x value.
+    EXPECT_EQ(rows(0, 100, 400, 4), (std::vector<double>{400, 200, 0}));
+    // 401 high: 50 lies at 200.5, truncated to 200.
+    EXPECT_EQ(rows(0, 100, 401, 4), (std::vector<double>{401, 200, 0}));
+    // Reversed: 100 at the bottom, the ticks running from it.
+    const TickSet reversed = ValueAxisTicks(100, 0, 400, 4);
+    EXPECT_EQ(reversed.values, (std::vector<double>{100, 50, 0}));
+    EXPECT_EQ(reversed.pixels, (std::vector<double>{400, 200, 0}));
+    EXPECT_EQ(ValueAxisRow(20, 20.5, 333, 20.25), 166);  // 333 - 166.5
+    // A span wider than the largest double: -1e308 .. 1e308 by halves of 1e308.
+    const TickSet wide = ValueAxisTicks(-1e308, 1e308, 400, 4);
+    EXPECT_EQ(wide.pixels, (std::vector<double>{400, 300, 200, 100, 0}));
+    ASSERT_EQ(wide.Count(), 5);
+    EXPECT_DOUBLE_EQ(wide.values[1], -5e307);
+    EXPECT_EQ(ValueAxisRow(-1.5e308, 1.5e308, 300, 0), 150);
+    // Denormal magnitudes get ticks inside the view, at finite rows.
+    const TickSet tiny = ValueAxisTicks(0, 1e-320, 400, 5);
+    ASSERT_GE(tiny.Count(), 3);
+    for (int i = 0; i < tiny.Count(); ++i) {
+        EXPECT_GE(tiny.values[static_cast<size_t>(i)], 0.0);
+        EXPECT_LE(tiny.values[static_cast<size_t>(i)], 1.0001e-320);
+        EXPECT_GE(tiny.pixels[static_cast<size_t>(i)], 0.0);
+        EXPECT_LE(tiny.pixels[static_cast<size_t>(i)], 400.0);
+    }
+    EXPECT_EQ(TimesPowerOfTen(3, -320), 3e-320);
+    EXPECT_EQ(TimesPowerOfTen(2, 2), 200);
+}
+
+TEST(ValueLabels, HugeAndTinyMagnitudesTakeAPowerOfTen) {
+    auto texts = [](std::vector<double> values, double step, int exponent) {
+        TickSet t;
+        t.values = std::move(values);
+        t.step = step;
+        t.exponent = exponent;
+        return ValueLabelTexts(t).join(' ').toStdString();
+    };
+    // Everyday steps keep fixed decimals.
+    EXPECT_EQ(texts({0, 50, 100}, 0.5, 2), "0 50 100");
+    EXPECT_EQ(texts({1000.1, 1000.2}, static_cast<double>(0.1f), 0), "1000.1 1000.2");
+    EXPECT_EQ(texts({99.995, 100}, 0.5, -2), "99.995 100.000");
+    EXPECT_EQ(texts({0, 5e10, 1e11}, 0.5, 11), "0 50000000000 100000000000");
+    // Fifteen digits and more: mantissa with the digits of the step, and a power of ten.
+    EXPECT_EQ(texts({0, 2e14, 1e15}, 0.2, 15), "0 2e14 1.0e15");
+    EXPECT_EQ(texts({-1e308, -5e307, 0}, 0.5, 308), "-1.0e308 -5e307 0");
+    EXPECT_EQ(texts({1.1e300, 1.15e300}, 0.05, 300), "1.10e300 1.15e300");
+    // More than a dozen decimals likewise.
+    EXPECT_EQ(texts({0, 2e-301, 1e-300}, 0.2, -300), "0 2e-301 1.0e-300");
+    EXPECT_EQ(texts({1e-13, 2e-13}, 1, -13), "1e-13 2e-13");
 }
