@@ -217,7 +217,9 @@ TEST(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
                 const long double step = std::fabs(hi - lo) / 4;  // at most a quarter
                 EXPECT_LE(std::fabs(v - under), std::fabs(hi - lo) / height + step / 2)
                     << what.str() << ": " << layout.labels[i].text.toStdString();
-                if (!values.empty()) EXPECT_NE(values.back(), static_cast<long double>(v));
+                if (!values.empty()) {
+                    EXPECT_NE(values.back(), static_cast<long double>(v));
+                }
                 values.push_back(v);
             }
             // Labels of up to a dozen characters: two of them need more room than 200 pixels
@@ -253,7 +255,9 @@ TEST(ValueRuler, NoTwoLabelsRunIntoEachOtherAtAnyHeight) {
                     << dpi << " dpi, " << h << " px, " << low << ".." << high;
                 int drawn = 0;
                 for (const RulerLabel& l : layout.labels) drawn += l.drawn;
-                if (height >= 150) EXPECT_GE(drawn, 1) << h << " px, " << low << ".." << high;
+                if (height >= 150) {
+                    EXPECT_GE(drawn, 1) << h << " px, " << low << ".." << high;
+                }
             }
         }
     }
