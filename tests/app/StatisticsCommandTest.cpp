@@ -72,16 +72,7 @@ void ExpectLines(const std::vector<std::string>& got, const std::vector<Want>& w
 TEST(StatisticsCommand, SixCurveFiguresAndDrawsOfAHandMadeRecording) {
     // The recording's window starts at its second line (10:00:00); the 09:59:59 line is outside.
     const std::string text = "Aufzeichnung\n" + Line("09:59:59", Six(999, 999, 999, 500, 900, 10)) +
-                             Line("10:00:00", Six(600, 450, 400, 0, 0, 0)) +
-                             Line("10:00:01", Six(590, 460, 410, 60, 350, 10)) +
-                             Line("10:00:02", Six(580, 500, 420, 120, 350, 10)) +
-                             Line("10:00:03", Six(570, 2500, 430, 0, 0, 0)) +
-                             Line("10:00:04", Six(560, 480, 440, 30, 0, -1250)) +
-                             Line("10:00:05", Six(550, 470, 450, 30, 350, 10)) +
-                             Line("10:00:06", Six(540, 440, 460, 0, 0, 0)) +
-                             Line("10:00:07", Six(530, 430, 470, 90, 700, 10)) +
-                             Line("10:00:20", Six(520, 420, 480, 90, 700, 10)) +
-                             Line("10:00:21", Six(510, 410, 490, 0, 0, 0));
+                             kws::test::HandMadeSixCurveWindow();
     TempFile file(text, "six.txt");
     const std::string draws = file.Dir() + "/draws.tsv";
     const Result r = RunProgram("--evaluate '" + file.Path() + "' --stats --draws '" + draws + "'");

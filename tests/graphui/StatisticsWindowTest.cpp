@@ -39,16 +39,7 @@ using kws::test::Three;
 namespace {
 
 // The hand-made six-curve window of the command-line test: 10 data seconds, one filler.
-const std::string kSixLines = "Kopf\n" + Line("10:00:00", Six(600, 450, 400, 0, 0, 0)) +
-                              Line("10:00:01", Six(590, 460, 410, 60, 350, 10)) +
-                              Line("10:00:02", Six(580, 500, 420, 120, 350, 10)) +
-                              Line("10:00:03", Six(570, 2500, 430, 0, 0, 0)) +
-                              Line("10:00:04", Six(560, 480, 440, 30, 0, -1250)) +
-                              Line("10:00:05", Six(550, 470, 450, 30, 350, 10)) +
-                              Line("10:00:06", Six(540, 440, 460, 0, 0, 0)) +
-                              Line("10:00:07", Six(530, 430, 470, 90, 700, 10)) +
-                              Line("10:00:20", Six(520, 420, 480, 90, 700, 10)) +
-                              Line("10:00:21", Six(510, 410, 490, 0, 0, 0));
+const std::string kSixLines = "Kopf\n" + kws::test::HandMadeSixCurveWindow();
 
 struct Window {
     std::shared_ptr<kws::rec::SampleArray> samples = std::make_shared<kws::rec::SampleArray>();

@@ -34,4 +34,20 @@ inline std::vector<int> Three(int hot, int pump, int flow) {
     return c;
 }
 
+// A hand-made six-curve window of 10:00:00 to 10:00:21 on 03.06.09: ten data seconds, a gap of
+// 13 s, flows and pump runs whose figures the tests work out by hand, a hot-water value beyond
+// the sensor's range (2500) and a circulation-pump filler (-1250).
+inline std::string HandMadeSixCurveWindow() {
+    return Line("10:00:00", Six(600, 450, 400, 0, 0, 0)) +
+           Line("10:00:01", Six(590, 460, 410, 60, 350, 10)) +
+           Line("10:00:02", Six(580, 500, 420, 120, 350, 10)) +
+           Line("10:00:03", Six(570, 2500, 430, 0, 0, 0)) +
+           Line("10:00:04", Six(560, 480, 440, 30, 0, -1250)) +
+           Line("10:00:05", Six(550, 470, 450, 30, 350, 10)) +
+           Line("10:00:06", Six(540, 440, 460, 0, 0, 0)) +
+           Line("10:00:07", Six(530, 430, 470, 90, 700, 10)) +
+           Line("10:00:20", Six(520, 420, 480, 90, 700, 10)) +
+           Line("10:00:21", Six(510, 410, 490, 0, 0, 0));
+}
+
 }  // namespace kws::test

@@ -38,8 +38,8 @@ private:
     std::string old_;
 };
 
-// mktime with tm_isdst = -1: the reference for local-time conversions.
-inline int64_t MkTime(int year, int month, int day, int hour, int minute, int second) {
+// A broken-down time of the calendar's numbers (month 1-12).
+inline struct tm BrokenDown(int year, int month, int day, int hour, int minute, int second) {
     struct tm tm = {};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
@@ -47,19 +47,19 @@ inline int64_t MkTime(int year, int month, int day, int hour, int minute, int se
     tm.tm_hour = hour;
     tm.tm_min = minute;
     tm.tm_sec = second;
+    return tm;
+}
+
+// mktime with tm_isdst = -1: the reference for local-time conversions.
+inline int64_t MkTime(int year, int month, int day, int hour, int minute, int second) {
+    struct tm tm = BrokenDown(year, month, day, hour, minute, second);
     tm.tm_isdst = -1;
     return mktime(&tm);
 }
 
 // timegm: a UTC time, independent of the zone.
 inline int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
-    struct tm tm = {};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
+    struct tm tm = BrokenDown(year, month, day, hour, minute, second);
     return timegm(&tm);
 }
 
