@@ -5,8 +5,13 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "app/Language.h"
 #include "app/MainDialog.h"
@@ -17,13 +22,33 @@
 
 namespace {
 
+bool paintThreadsIncomplete = false;
+
+// How many threads of the default stack size can be started now (at most `wanted`): each is
+// started, then all are ended again.
+int StartableThreads(int wanted) {
+    std::vector<pthread_t> threads;
+    for (int i = 0; i < wanted; ++i) {
+        pthread_t t;
+        if (pthread_create(
+                &t, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != 0)
+            break;
+        threads.push_back(t);
+    }
+    for (pthread_t t : threads) pthread_join(t, nullptr);
+    return static_cast<int>(threads.size());
+}
+
 // Qt's raster painting hands large fills to the global thread pool and waits for them. A pool
-// thread that cannot be started (no memory left for its stack) goes unnoticed and that wait
-// never ends, so the pool's threads are started now, while memory is plentiful, and kept.
-void KeepPaintThreads() {
+// thread that cannot be started (no memory left for its stack) goes unnoticed: that wait never
+// ends, and neither does the pool's wait for its threads when the application ends. So the
+// pool gets only as many threads as can be started, and they are started now and kept.
+bool KeepPaintThreads() {
     QThreadPool* pool = QThreadPool::globalInstance();
     pool->setExpiryTimeout(-1);
-    const int n = pool->maxThreadCount();
+    const int n = StartableThreads(pool->maxThreadCount());
+    if (n == 0) return false;
+    pool->setMaxThreadCount(n);
     // Every task waits until all have started, so each needs a thread of its own.
     auto started = std::make_shared<QSemaphore>(), release = std::make_shared<QSemaphore>(),
          done = std::make_shared<QSemaphore>();
@@ -34,9 +59,12 @@ void KeepPaintThreads() {
             done->release();
         });
     }
-    started->tryAcquire(n, 10000);
+    // A thread that could not be started after all: its task never runs.
+    paintThreadsIncomplete = !started->tryAcquire(n, 10000);
+    const int running = paintThreadsIncomplete ? started->available() : n;
     release->release(n);
-    done->tryAcquire(n, 10000);
+    done->tryAcquire(running, 10000);
+    return true;
 }
 
 }  // namespace
@@ -50,14 +78,23 @@ bool KwsApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-void SetUpApplication(QApplication& app) {
+bool SetUpApplication(QApplication& app) {
     app.setOrganizationName("kwsekunde");
     app.setApplicationName("kwsekunde");
     // No application display name: the platform would append it to every window caption.
     app.setDesktopFileName("io.github.kwsekunde.KwSekunde");
     app.setWindowIcon(AppIcon());
     InstallGraphCommands();
-    KeepPaintThreads();
+    return KeepPaintThreads();
+}
+
+int LeaveApplication(int exitCode) {
+    if (paintThreadsIncomplete) {
+        // The pool would wait for ever for the thread that never started.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
+    return exitCode;
 }
 
 int RunGui(QApplication& app, const QString& file, std::optional<int> language) {

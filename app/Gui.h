@@ -15,8 +15,13 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Names, icon and desktop identity of the application object; keeps the painting threads.
-void SetUpApplication(QApplication& app);
+// Names, icon and desktop identity of the application object; starts and keeps the painting
+// threads. False when not a single thread can be started (no memory left for its stack).
+bool SetUpApplication(QApplication& app);
+
+// Passes the program's exit code on; ends the process at once (streams flushed) when a painting
+// thread failed to start after all, since the application object would wait for it for ever.
+int LeaveApplication(int exitCode);
 
 // Runs the main dialog (opening `file` right after start when given); the program's exit code.
 // `language` overrides the code stored in "spra.ini" of the working folder.

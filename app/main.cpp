@@ -1,5 +1,7 @@
 // kwsekunde: evaluation of the per-second recordings of a heating and hot-water controller.
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,26 @@
 #define KWS_VERSION "0.0.0"
 #endif
 
+namespace {
+
+// No thread can be started: the message of an exhausted memory, in the chosen language.
+int OutOfMemoryAtStart() {
+    std::fprintf(stderr, "%s\n", kws::res::Format(150).c_str());
+    std::fflush(nullptr);
+    std::_Exit(kws::app::kExitOutOfMemory);
+}
+
+// Sets the application up; false when memory is exhausted already.
+bool SetUp(QApplication& app) {
+    try {
+        return SetUpApplication(app);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace kws::app;
     std::vector<std::string> args(argv, argv + argc);
@@ -33,8 +55,9 @@ int main(int argc, char** argv) {
     }
     if (options.mode == Mode::kGui) {
         KwsApplication app(argc, argv);
-        SetUpApplication(app);
-        return RunGui(app, QString::fromStdString(options.file), options.language);
+        if (!SetUp(app)) return OutOfMemoryAtStart();
+        return LeaveApplication(
+            RunGui(app, QString::fromStdString(options.file), options.language));
     }
     // The language of the messages: --language, else the choice stored in the current folder.
     const int stored = ReadLanguageCode(LanguageFilePath(QDir::currentPath()));
@@ -47,8 +70,8 @@ int main(int argc, char** argv) {
         // Pictures and pages are drawn by the graph's widgets, offscreen: no screen needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         KwsApplication app(argc, argv);
-        SetUpApplication(app);
-        return RunHeadless(options, &ExportEvaluation);
+        if (!SetUp(app)) return OutOfMemoryAtStart();
+        return LeaveApplication(RunHeadless(options, &ExportEvaluation));
     }
     return RunHeadless(options, {});
 }

@@ -287,6 +287,19 @@ TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
         EXPECT_EQ(r.exitCode, 6) << r.err;
         EXPECT_NE(r.err.find("Nicht genügend Arbeitsspeicher."), std::string::npos) << r.err;
     }
+    // So little memory that threads for drawing cannot all be started: the program still ends,
+    // with exit code 6 (`timeout` turns a wait for a thread that never started into 124; an
+    // uncaught failure is 134). 127: the system could not even load the program's libraries.
+    const std::string sample = std::string(KWS_SOURCE_DIR) + "/examples/six-curve-sample.txt";
+    for (const char* limit : {"90000", "100000"}) {
+        const Result r =
+            RunProgram("--evaluate '" + sample + "' --image '" + file.Dir() + "/s.png'",
+                       std::string("ulimit -v ") + limit + "; timeout 60 ");
+        EXPECT_TRUE(r.exitCode == 6 || r.exitCode == 127) << limit << ": " << r.exitCode << r.err;
+        if (r.exitCode == 6) {
+            EXPECT_NE(r.err.find("Nicht genügend Arbeitsspeicher."), std::string::npos) << r.err;
+        }
+    }
 }
 
 TEST(CommandLine, DevicesAndPipesAreRefusedAtOnce) {
