@@ -71,8 +71,16 @@ bool AtomicFile::Open() {
     if (::stat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return Fail(FileWriteError::kTargetIsFolder, EISDIR);
         if (S_ISREG(st.st_mode)) mode_ = st.st_mode & 07777;
-        // A file its owner protected against writing is not replaced behind their back.
-        if (::access(target_.c_str(), W_OK) != 0) return Fail(FileWriteError::kWriteFailed, errno);
+        // A file its owner protected against writing is not replaced behind their back. When
+        // its folder is write-protected too, that is the reason to give.
+        if (::access(target_.c_str(), W_OK) != 0) {
+            const int e = errno;
+            if (IsPermissionError(e) && ::access(FolderOf(target_).c_str(), W_OK) != 0 &&
+                IsPermissionError(errno)) {
+                return Fail(FileWriteError::kReadOnlyFolder, e);
+            }
+            return Fail(FileWriteError::kWriteFailed, e);
+        }
     }
     const std::string folder = FolderOf(target_);
     if (::stat(folder.c_str(), &st) != 0) return Fail(FileWriteError::kMissingFolder, errno);

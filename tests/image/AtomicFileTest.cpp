@@ -49,24 +49,33 @@ int Entries(const std::string& folder) {
 
 }  // namespace
 
-TEST(AtomicFile, AWriteProtectedFileIsNotReplaced) {
-    Folder dir;
-    const std::string target = dir.File("old.png");
-    Put(target, "old picture");
-    ::chmod(target.c_str(), 0444);
-    // The superuser may write anything: the check runs as an ordinary user in a child.
+// Writes `target` as an ordinary user in a child (the superuser may write anything); true when
+// the write fails with `expected` and EACCES.
+bool RefusedAsOrdinaryUser(const std::string& target, FileWriteError expected) {
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
+    if (child < 0) return false;
     if (child == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
         FileWriteError error;
         int errnoValue = 0;
         const bool ok = WriteFileAtomically(target, "new", 3, error, errnoValue);
-        ::_exit(!ok && error == FileWriteError::kWriteFailed && errnoValue == EACCES ? 0 : 1);
+        ::_exit(!ok && error == expected && errnoValue == EACCES ? 0 : 1);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(AtomicFile, AWriteProtectedFileIsNotReplaced) {
+    Folder dir;
+    const std::string target = dir.File("old.png");
+    Put(target, "old picture");
+    ::chmod(target.c_str(), 0444);
+    EXPECT_TRUE(RefusedAsOrdinaryUser(target, FileWriteError::kWriteFailed));
+    // In a write-protected folder the folder is named as the reason.
+    ::chmod(dir.path.c_str(), 0555);
+    EXPECT_TRUE(RefusedAsOrdinaryUser(target, FileWriteError::kReadOnlyFolder));
+    ::chmod(dir.path.c_str(), 0777);
     EXPECT_EQ(Contents(target), "old picture");
     EXPECT_EQ(Entries(dir.path), 1);  // no temporary file left
 }
