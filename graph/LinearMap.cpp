@@ -72,7 +72,7 @@ TickSet LinearMap::PlaceTicks(int n, int e) const {
     return ticks;
 }
 
-TickSet LinearMap::ComputeTicks(int n) const {
+TickSet LinearMap::ComputeTicks(int n, int least) const {
     const double start = worldStart_, end = worldEnd_;
     int e = OrderOfMagnitude(std::fabs(end) > std::fabs(start) ? end : start);
     if (start == end) {
@@ -101,6 +101,15 @@ TickSet LinearMap::ComputeTicks(int n) const {
         for (int guard = 0; guard < 700 && apart(e) < kTickPointTwo; ++guard) --e;
         ticks = PlaceTicks(n, e);
     }
+    // A narrow range far from zero (55.000 .. 55.012) also stops above with a tick or two, which
+    // give little or no scale to read: on request the exponent goes on down until `least` ticks
+    // stand in the range.
+    if (least <= n && ticks.Count() < least) {
+        for (int f = e - 1, guard = 0; guard < 700 && apart(f) <= 1000.0 * n; --f, ++guard) {
+            TickSet finer = PlaceTicks(n, f);
+            if (finer.Count() >= least) return finer;
+        }
+    }
     return ticks;
 }
 
@@ -125,7 +134,7 @@ double ValueAxisRow(double low, double high, int height, double value) {
 }
 
 TickSet ValueAxisTicks(double low, double high, int height, int intervals) {
-    const TickSet all = LinearMap(height, 0.0, low, high).ComputeTicks(intervals);
+    const TickSet all = LinearMap(height, 0.0, low, high).ComputeTicks(intervals, 3);
     TickSet ticks;
     ticks.exponent = all.exponent;
     ticks.step = all.step;

@@ -60,7 +60,9 @@ public:
     }
 
     // Ticks for about n intervals at 1-2-5 steps, in the direction from worldStart to worldEnd.
-    TickSet ComputeTicks(int n) const;
+    // A range that would get fewer than `least` ticks (at most n) gets finer steps until that
+    // many stand in it.
+    TickSet ComputeTicks(int n, int least = 0) const;
 
     static int64_t TruncatePixel(double v) {
         if (!(v > -static_cast<double>(kPixelLimit))) return -kPixelLimit;
@@ -82,5 +84,6 @@ private:
 // span too wide for a double is worked out from halved values.
 double ValueAxisRow(double low, double high, int height, double value);
 // The ticks for about `intervals` intervals, their pixels the rows above; ticks whose value is
-// not finite are left out.
+// not finite are left out. Where room allows, at least three ticks: an end label may give way
+// to the units text, and two labels remain to read the scale from.
 TickSet ValueAxisTicks(double low, double high, int height, int intervals);

@@ -190,10 +190,11 @@ TEST(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
     FVRuler* ruler = f.Container()->VerticalRuler();
     ruler->SetUnitsAndCaption("°C", "Temperatur, °C");
     const std::pair<double, double> views[] = {
-        {0, 1e15},        {0, 1e-300},     {99.99, 100.01},
-        {1e300, 1.5e300}, {-1e308, 1e308}, {-1.7e308, 1.7e308},
-        {0, 1e-320},      {-5e-7, 5e-7},   {123456.25, 123456.75},
-        {1e9, 1e9 + 1},   {0, 100},
+        {0, 1e15},        {0, 1e-300},      {99.99, 100.01},
+        {1e300, 1.5e300}, {-1e308, 1e308},  {-1.7e308, 1.7e308},
+        {0, 1e-320},      {-5e-7, 5e-7},    {123456.25, 123456.75},
+        {1e9, 1e9 + 1},   {0, 100},         {55, 55.012},
+        {55, 55.0027},    {54.993, 55.008},
     };
     for (int height : {200, 415, 700}) {
         for (auto [low, high] : views) {

@@ -118,6 +118,25 @@ TEST(ComputeTicks, NarrowRangesFarFromZeroGetTicks) {
     EXPECT_NEAR(t.values[1], 100.1000015, 1e-7);
 }
 
+TEST(ComputeTicks, TheValueAxisGetsThreeTicksWhereTheFirstPassLeavesFewer) {
+    // 55 .. 55.012 for ten intervals: the exponent stops at -1 (550 is not below 100), where the
+    // scaled ends 550 .. 550.12 hold two multiples of the step 0.1f = 0.10000000149: 5500 and
+    // 5501 times it, 550.0000082 and 550.1000082.
+    EXPECT_EQ(LinearMap(0, 100, 55, 55.012).ComputeTicks(10).Count(), 2);
+    // The value axis asks for three: one decade lower the ends are 5500 .. 5501.2, the step
+    // 0.2f = 0.200000003 (the smallest 1-2-5 step not below 1.2 / 10), and the ticks are 27500
+    // to 27505 times it: 5500.000082 + 0.200000003 i, the sixth 5501.000097 (the seventh lies
+    // beyond 5501.2). As values: 55.0000008 + 0.002 i.
+    const TickSet t = ValueAxisTicks(55, 55.012, 600, 10);
+    EXPECT_EQ(t.exponent, -2);
+    ASSERT_EQ(t.Count(), 6);
+    for (int i = 0; i < t.Count(); ++i)
+        EXPECT_NEAR(t.values[static_cast<size_t>(i)], 55.0000008 + 0.002 * i, 1e-7) << i;
+    // Where the first pass gives three ticks or more, the value axis keeps them.
+    EXPECT_EQ(ValueAxisTicks(1000, 1000.5, 600, 5).Count(), 5);
+    EXPECT_EQ(ValueAxisTicks(1000, 1000.5, 600, 5).exponent, 0);
+}
+
 TEST(TickLabels, DecimalsFollowTheStepAndZeroHasNoSign) {
     EXPECT_EQ(TickDecimals(static_cast<double>(0.1f)), 1);
     EXPECT_EQ(TickDecimals(static_cast<double>(0.2f)), 1);
