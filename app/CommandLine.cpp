@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +8,7 @@
 #include <new>
 #include <utility>
 
-#include "graphui/GraphExport.h"
+#include "fileio/OutputFile.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
@@ -32,13 +33,27 @@ const char* LayoutName(int layoutFlag) {
 
 int RunJob(const Options& o, const ExportFunction& exporter);
 
-// Writes a file through a temporary file beside it, so that a failure never leaves half a file;
-// reports a failure on standard error.
-bool WriteThroughTemporary(const std::string& path, const std::function<bool(std::FILE*)>& write) {
-    QString failure;
-    if (WriteFileThroughTemporary(QString::fromStdString(path), write, &failure)) return true;
-    PrintMessage(failure.toStdString());
-    return false;
+// One text output of an evaluation: the option that names its target and what fills it.
+struct TextOutput {
+    std::optional<std::string> Options::*target;
+    std::function<bool(std::FILE*)> write;
+};
+
+// Writes every text output that has a target: a file through a temporary file beside it, so
+// that a failure never leaves half a file, standard output and devices directly. Stops at the
+// first failure, reported on standard error.
+bool WriteTextOutputs(const Options& o, const std::vector<TextOutput>& outputs) {
+    for (const TextOutput& output : outputs) {
+        const std::optional<std::string>& target = o.*output.target;
+        if (!target) continue;
+        fileio::FileWriteError error;
+        int errnoValue = 0;
+        if (!fileio::WriteTextOutput(*target, output.write, error, errnoValue)) {
+            PrintMessage(fileio::FileNotWrittenText(error, errnoValue, *target));
+            return false;
+        }
+    }
+    return true;
 }
 
 int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
@@ -53,6 +68,21 @@ int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
 }
 
 }  // namespace
+
+const std::vector<OutputOption> kOutputOptions = {
+    {"--samples", &Options::samplesOut},
+    {"--image", &Options::imageOut},
+    {"--pdf", &Options::pdfOut},
+    {"--draws", &Options::drawsOut},
+};
+
+bool WritesToStandardOutput(const Options& o) {
+    for (const OutputOption& output : kOutputOptions) {
+        const std::optional<std::string>& target = o.*output.target;
+        if (target && fileio::IsStandardOutput(*target)) return true;
+    }
+    return false;
+}
 
 bool IsCommandLineTime(const std::string& text) {
     static constexpr char kForm[] = "99/99/9999 99:99:99";
@@ -84,6 +114,9 @@ std::string UsageText() {
            "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
            "            [--stats] [--draws OUT.tsv]\n"
+           "            An output named - goes to standard output (the picture as PNG); the\n"
+           "            summary and --stats then go to standard error. Devices and FIFOs are\n"
+           "            written into; files are replaced only when complete.\n"
            "  kwsekunde --help | --version\n"
            "\n"
            "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
@@ -132,16 +165,13 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(o.from)) return false;
         } else if (a == "--to") {
             if (!value(o.to)) return false;
-        } else if (a == "--samples") {
-            if (!value(o.samplesOut)) return false;
-        } else if (a == "--image") {
-            if (!value(o.imageOut)) return false;
-        } else if (a == "--pdf") {
-            if (!value(o.pdfOut)) return false;
+        } else if (const auto output =
+                       std::find_if(kOutputOptions.begin(), kOutputOptions.end(),
+                                    [&a](const OutputOption& option) { return a == option.name; });
+                   output != kOutputOptions.end()) {
+            if (!value(o.*output->target)) return false;
         } else if (a == "--stats") {
             o.stats = true;
-        } else if (a == "--draws") {
-            if (!value(o.drawsOut)) return false;
         } else if (a == "--language") {
             std::optional<std::string> code;
             if (!value(code)) return false;
@@ -166,8 +196,21 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.file = a;
         }
     }
-    const bool windowOrOutputs =
-        o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut || o.stats || o.drawsOut;
+    bool windowOrOutputs = o.from || o.to || o.stats;
+    // Standard output carries one output only: two of them would be mixed into each other.
+    const char* toStandardOutput = nullptr;
+    for (const OutputOption& output : kOutputOptions) {
+        const std::optional<std::string>& target = o.*output.target;
+        if (!target) continue;
+        windowOrOutputs = true;
+        if (!fileio::IsStandardOutput(*target)) continue;
+        if (toStandardOutput != nullptr) {
+            error = std::string(toStandardOutput) + " and " + output.name +
+                    " both write to standard output; only one output may";
+            return false;
+        }
+        toStandardOutput = output.name;
+    }
     if (windowOrOutputs && o.mode != Mode::kEvaluate) {
         error = "--from, --to, --samples, --image, --pdf, --stats and --draws belong to --evaluate";
         return false;
@@ -250,22 +293,17 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         return ReportOpenFailure(r, facts.fileName);
     }
 
-    if (o.samplesOut && !WriteThroughTemporary(*o.samplesOut, [&](std::FILE* out) {
-            return rec::WriteSamplesTsv(out, samples);
-        })) {
-        return kExitCannotOpen;
-    }
     rec::WindowStatistics statistics;
     std::vector<rec::DrawEvent> draws;
     if (o.stats || o.drawsOut) {
         statistics = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(),
                                             o.drawsOut ? &draws : nullptr);
     }
-    if (o.drawsOut && !WriteThroughTemporary(*o.drawsOut, [&](std::FILE* out) {
-            return rec::WriteDrawsTsv(out, draws);
-        })) {
-        return kExitCannotOpen;
-    }
+    const std::vector<TextOutput> textOutputs = {
+        {&Options::samplesOut, [&](std::FILE* out) { return rec::WriteSamplesTsv(out, samples); }},
+        {&Options::drawsOut, [&](std::FILE* out) { return rec::WriteDrawsTsv(out, draws); }},
+    };
+    if (!WriteTextOutputs(o, textOutputs)) return kExitCannotOpen;
     if (o.imageOut || o.pdfOut) {
         EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""),
                           o.pdfOut.value_or("")};
@@ -275,14 +313,16 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
             return kExitCannotOpen;
         }
     }
-    std::printf("samples=%zu from=%s to=%s layout=%s\n", samples.size(),
-                rec::FormatLocalTime(from, kTimePattern).c_str(),
-                rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
+    // With an output on standard output, it carries that output only.
+    std::FILE* report = WritesToStandardOutput(o) ? stderr : stdout;
+    std::fprintf(report, "samples=%zu from=%s to=%s layout=%s\n", samples.size(),
+                 rec::FormatLocalTime(from, kTimePattern).c_str(),
+                 rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
     if (o.stats) {
         // Curve names as the graph shows them in the current language.
         std::vector<std::string> names;
         for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
-        std::fputs(rec::StatisticsLines(statistics, names).c_str(), stdout);
+        std::fputs(rec::StatisticsLines(statistics, names).c_str(), report);
     }
     return kExitOk;
 }

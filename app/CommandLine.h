@@ -16,11 +16,23 @@ struct Options {
     Mode mode = Mode::kGui;
     std::string file;  // recording (GUI: opened right after start)
     std::optional<std::string> from, to;
+    // Output targets: a file, "-" for standard output, or a device or FIFO written into.
     std::optional<std::string> samplesOut, imageOut, pdfOut;
     bool stats = false;                   // --stats: the window's figures after the summary line
     std::optional<std::string> drawsOut;  // --draws OUT.tsv: one line per draw event
     std::optional<int> language;          // --language CODE
 };
+
+// The options that name an output target, with where their target is kept.
+struct OutputOption {
+    const char* name;
+    std::optional<std::string> Options::*target;
+};
+extern const std::vector<OutputOption> kOutputOptions;
+
+// Whether an output of `options` goes to standard output; the summary line and the figures of
+// --stats then go to standard error.
+bool WritesToStandardOutput(const Options& options);
 
 // Exit codes of the headless jobs.
 enum ExitCode {

@@ -17,6 +17,7 @@
 #include <new>
 #include <optional>
 
+#include "fileio/OutputFile.h"
 #include "graph/GraphContainer.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
@@ -30,7 +31,15 @@
 #include "print/Page.h"
 #include "res/Resources.h"
 
+using kws::fileio::FileWriteError;
+
 namespace {
+
+// Why writing `path` failed, in the current language.
+QString FileProblemText(FileWriteError error, int errnoValue, const QString& path) {
+    return QString::fromStdString(
+        kws::fileio::FileProblemText(error, errnoValue, path.toStdString()));
+}
 
 // A PDF writer does not report failed writes: a full disk or a file-size limit leaves a file cut
 // short. A complete document ends with its end-of-file marker. Returns 0 for a complete file,
@@ -141,36 +150,6 @@ QString WithChosenSuffix(const QString& path, const QString& chosenFilter) {
 
 }  // namespace
 
-QString FileProblemText(FileWriteError error, int errnoValue, const QString& path) {
-    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-    switch (error) {
-        case FileWriteError::kMissingFolder: return Text(152, folder);
-        case FileWriteError::kReadOnlyFolder: return Text(153, folder);
-        case FileWriteError::kTargetIsFolder: return Text(154, QDir::toNativeSeparators(path));
-        default: return qt_error_string(errnoValue);
-    }
-}
-
-bool WriteFileThroughTemporary(const QString& path, const std::function<bool(std::FILE*)>& write,
-                               QString* failure) {
-    auto fail = [&](FileWriteError error, int errnoValue) {
-        if (failure != nullptr)
-            *failure = Text(151, path, FileProblemText(error, errnoValue, path));
-        return false;
-    };
-    AtomicFile file(path.toStdString());
-    if (!file.Open()) return fail(file.Error(), file.ErrnoValue());
-    std::FILE* out = std::fopen(file.TemporaryPath().c_str(), "wb");
-    if (out == nullptr) return fail(FileWriteError::kWriteFailed, errno);
-    const bool written = write(out);
-    int error = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!closed) error = errno;
-    if (!written || !closed) return fail(FileWriteError::kWriteFailed, error);
-    if (!file.Commit()) return fail(file.Error(), file.ErrnoValue());
-    return true;
-}
-
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
     FCObjImage image;
     if (dialog.Graph() != nullptr) {
@@ -229,14 +208,17 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
     PrepareForDrawing(dialog);
     InstallImageFactory(new FCImageHandleFactory_QtImage());
 
-    // A page printed into a file goes to a temporary file beside it first.
+    // A page printed into a file goes to a temporary file beside it first (a stream: to a
+    // spool file whose complete page is then written into it).
     const QString outputName = printer.outputFileName();
-    std::optional<AtomicFile> output;
+    std::optional<kws::fileio::OutputFile> output;
+    std::string pagePath;
     if (!outputName.isEmpty()) {
         output.emplace(outputName.toStdString());
-        if (!output->Open())
+        if (output->Open()) pagePath = output->PathForWriter();
+        if (pagePath.empty())
             return fail(FileProblemText(output->Error(), output->ErrnoValue(), outputName));
-        printer.setOutputFileName(QString::fromStdString(output->TemporaryPath()));
+        printer.setOutputFileName(QString::fromStdString(pagePath));
     }
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setDocName(AppTitle());
@@ -273,7 +255,7 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
     if (output) printer.setOutputFileName(outputName);
     if (!ok) return fail(Text(159));
     if (output) {
-        if (const int reason = IncompletePdfReason(output->TemporaryPath()))
+        if (const int reason = IncompletePdfReason(pagePath))
             return fail(FileProblemText(FileWriteError::kWriteFailed, reason, outputName));
     }
     if (output && !output->Commit())

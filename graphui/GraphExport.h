@@ -6,11 +6,6 @@
 
 #include <QString>
 
-#include <cstdio>
-#include <functional>
-
-#include "image/AtomicFile.h"
-
 class CNewGraph;
 class QPrinter;
 
@@ -19,23 +14,14 @@ class QPrinter;
 // 151 with the reason).
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure = nullptr);
 
-// Why writing `path` failed, in the current language: the folder is missing or write-protected,
-// the target is a folder, or the system's own text for the error.
-QString FileProblemText(FileWriteError error, int errnoValue, const QString& path);
-
-// Writes a file through a temporary file beside it (`write` fills it and returns false on a
-// failed write), so that a failure never leaves half a file and keeps an earlier one. On failure
-// `failure` gets the message: text 151 with the reason, as for a picture.
-bool WriteFileThroughTemporary(const QString& path, const std::function<bool(std::FILE*)>& write,
-                               QString* failure);
-
 // How much smaller than its inches the page's layout is drawn on a printable area of the given
 // size (inches), `rowHeight` being the height of a title row: 1 where it fits.
 double PrintedLayoutScale(double pageWidth, double pageHeight, double rowHeight);
 
 // Prints title, plot and legend on one landscape page of `printer`; false when the page failed
 // (the document is then aborted), with the message in `failure`. A page printed into a file
-// replaces an earlier file only when it is complete. Plot and legend are drawn with the page's
+// replaces an earlier file only when it is complete; a device, a FIFO or standard output ("-")
+// gets the complete page written into it. Plot and legend are drawn with the page's
 // painter at the printer's resolution; no files besides the page are written. A paper too small
 // for the layout gets all of it drawn smaller.
 bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure = nullptr);

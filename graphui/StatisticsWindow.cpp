@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "fileio/OutputFile.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
@@ -273,8 +274,19 @@ void StatisticsWindow::FitWidth() {
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
-    return WriteFileThroughTemporary(
-        path, [this](std::FILE* out) { return kws::rec::WriteDrawsTsv(out, draws_); }, failure);
+    kws::fileio::FileWriteError error;
+    int errnoValue = 0;
+    const std::string target = path.toStdString();
+    if (kws::fileio::WriteTextOutput(
+            target, [this](std::FILE* out) { return kws::rec::WriteDrawsTsv(out, draws_); }, error,
+            errnoValue)) {
+        return true;
+    }
+    if (failure != nullptr) {
+        *failure =
+            QString::fromStdString(kws::fileio::FileNotWrittenText(error, errnoValue, target));
+    }
+    return false;
 }
 
 void StatisticsWindow::OnSaveDraws() {

@@ -38,7 +38,7 @@ bool SplitRational(const std::string& text, long long& numerator, long long& den
 
 }  // namespace
 
-bool WriteExifProperties(const std::string& path, const FCImagePropertyList& properties) {
+bool AddExifProperties(std::vector<uint8_t>& bytes, const FCImagePropertyList& properties) {
     Exiv2::ExifData exif;
     for (const auto& [key, value] : properties.Entries()) {
         for (const TagEntry& t : kTags) {
@@ -62,7 +62,7 @@ bool WriteExifProperties(const std::string& path, const FCImagePropertyList& pro
     }
     if (exif.empty()) return true;
     try {
-        auto image = Exiv2::ImageFactory::open(path);
+        auto image = Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
         image->readMetadata();
         image->setExifData(exif);
         image->writeMetadata();
@@ -72,6 +72,13 @@ bool WriteExifProperties(const std::string& path, const FCImagePropertyList& pro
         for (const Exiv2::Exifdatum& d : exif) {
             if (written.findKey(Exiv2::ExifKey(d.key())) == written.end()) return false;
         }
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0) return false;
+        const long size = io.size();
+        const Exiv2::DataBuf data = io.read(size);
+        io.close();
+        if (size <= 0 || data.size_ != size) return false;
+        bytes.assign(data.pData_, data.pData_ + size);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -5,13 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/ImagePropertyList.h"
 
-// Writes the pairs of the list whose keys are in the EXIF tag table into the file at `path`
-// (JPEG, PNG or TIFF). Pairs with other keys, and rationals without "/", are skipped.
-// False when the file cannot be rewritten or does not hold every item afterwards.
-bool WriteExifProperties(const std::string& path, const FCImagePropertyList& properties);
+// Writes the pairs of the list whose keys are in the EXIF tag table into the encoded picture
+// `bytes` (JPEG, PNG or TIFF), in memory, so the picture goes to its target in one piece. Pairs
+// with other keys, and rationals without "/", are skipped. False, with `bytes` as they were,
+// when the picture cannot be rewritten or does not hold every item afterwards.
+bool AddExifProperties(std::vector<uint8_t>& bytes, const FCImagePropertyList& properties);
 
 // Adds every EXIF item of type ASCII, SHORT, LONG, RATIONAL or SRATIONAL of the image data to
 // the list, under its tag.

@@ -4,8 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "image/AtomicFile.h"
 #include "image/ImageHandleQt.h"
+
+using kws::fileio::FileWriteError;
 
 namespace {
 thread_local ImageSaveStatus t_saveStatus;
@@ -58,7 +59,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
     FileWriteError error = FileWriteError::kNone;
     int errnoValue = 0;
-    const bool ok = WriteFileAtomically(path, data.data(), data.size(), error, errnoValue);
+    const bool ok = kws::fileio::WriteOutput(path, data.data(), data.size(), error, errnoValue);
     SetImageSaveStatus(error, errnoValue);
     return ok;
 }
@@ -94,6 +95,8 @@ bool FCImageHandleBase::SaveToFile(const std::string&, const ConstImageList&,
 }
 
 IMAGE_TYPE ImageTypeFromPath(const std::string& path) {
+    // A picture on standard output has no name to tell its format: it is PNG.
+    if (path == kws::fileio::kStandardOutputName) return IMG_PNG;
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos) return IMG_UNKNOW;
     std::string ext = path.substr(dot + 1);

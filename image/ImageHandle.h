@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/AtomicFile.h"
+#include "fileio/OutputFile.h"
 #include "image/ImagePropertyList.h"
 #include "image/ObjImage.h"
 
@@ -58,7 +58,8 @@ protected:
 class FCImageHandleFactory {
 public:
     virtual ~FCImageHandleFactory() = default;
-    // The type named by the text after the last '.' of the path, in lower case.
+    // The type named by the text after the last '.' of the path, in lower case; PNG for "-",
+    // standard output.
     virtual IMAGE_TYPE TypeFromPath(const std::string& path) const;
     // A new codec for the type, or nullptr; the caller owns it.
     virtual FCImageHandleBase* NewCodec(IMAGE_TYPE type) = 0;
@@ -75,22 +76,22 @@ void InstallImageFactory(FCImageHandleFactory* factory, bool owned = true);
 
 // Reads a file into memory; false when it is missing, empty, unreadable or too large.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
-// Writes bytes to a file through a temporary file beside it, so that a failure never leaves a
-// part of a file or costs the previous one; false (with the reason in the save status) when it
-// cannot be created or written completely.
+// Writes bytes to an output: a file through a temporary file beside it, so that a failure never
+// leaves a part of a file or costs the previous one; standard output ("-"), a device or a FIFO
+// directly. False (with the reason in the save status) when it cannot be written completely.
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 
 // Why the last save of this thread failed: saves report false, and this tells the reason.
 enum class ImageSaveError {
     kNone,
-    kNoPicture,       // the image has no pixels
-    kUnknownType,     // the extension names no format that can be written
-    kMissingFolder,   // the target's folder does not exist
-    kReadOnlyFolder,  // no file may be created in the target's folder
-    kTargetIsFolder,  // the target is a folder
-    kWriteFailed,     // the system refused a write; errnoValue says why
-    kEncodeFailed,    // the codec could not encode the picture
-    kOutOfMemory,     // memory for the encoded picture could not be had
+    kNoPicture,                 // the image has no pixels
+    kUnknownType,               // the extension names no format that can be written
+    kMissingFolder,             // the target's folder does not exist
+    kReadOnlyFolder,            // no file may be created in the target's folder
+    kTargetIsFolder,            // the target is a folder
+    kWriteFailed,               // the system refused a write; errnoValue says why
+    kEncodeFailed,              // the codec could not encode the picture
+    kOutOfMemory,               // memory for the encoded picture could not be had
     kPictureWithoutProperties,  // the picture is in the file; its EXIF items could not be added
 };
 struct ImageSaveStatus {
@@ -99,5 +100,5 @@ struct ImageSaveStatus {
 };
 ImageSaveStatus LastImageSaveStatus();
 void SetImageSaveStatus(ImageSaveError error, int errnoValue = 0);
-// The status of a failed (or, with kNone, successful) write through an AtomicFile.
-void SetImageSaveStatus(FileWriteError error, int errnoValue);
+// The status of a failed (or, with kNone, successful) write through an OutputFile.
+void SetImageSaveStatus(kws::fileio::FileWriteError error, int errnoValue);

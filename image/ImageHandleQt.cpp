@@ -248,33 +248,18 @@ bool FCImageHandle_QtImage::SaveToFile(const std::string& path, const ConstImage
                                : ImageSaveError::kEncodeFailed);
         return false;
     }
-    // The picture is encoded in memory, written to a temporary file beside the target, given
-    // its EXIF items there, and only then renamed over the target.
+    // The picture is encoded in memory and given its EXIF items there.
     std::vector<uint8_t> bytes;
     if (!Encode(image, type, mime, properties, bytes)) {
         SetImageSaveStatus(ImageSaveError::kEncodeFailed);
         return false;
     }
-    AtomicFile file(path);
-    if (!file.Open() || !file.Write(bytes.data(), bytes.size())) {
-        SetImageSaveStatus(file.Error(), file.ErrnoValue());
-        return false;
-    }
+    // The EXIF items go into the encoded picture in memory; the picture is then written in one
+    // piece, through a temporary file beside a file target or straight into a stream.
     const bool withProperties = (type != IMG_JPG && type != IMG_PNG && type != IMG_TIF) ||
-                                WriteExifProperties(file.TemporaryPath(), properties);
-    if (!withProperties) {
-        // Items the format cannot hold must not cost the picture: it is kept without them.
-        // The temporary file may be half reworked by the failed write: start it over.
-        file.Discard();
-        if (!file.Open() || !file.Write(bytes.data(), bytes.size())) {
-            SetImageSaveStatus(file.Error(), file.ErrnoValue());
-            return false;
-        }
-    }
-    if (!file.Commit()) {
-        SetImageSaveStatus(file.Error(), file.ErrnoValue());
-        return false;
-    }
+                                AddExifProperties(bytes, properties);
+    // Items the format cannot hold must not cost the picture: it is kept without them.
+    if (!WriteWholeFile(path, bytes)) return false;
     if (withProperties) return true;
     SetImageSaveStatus(ImageSaveError::kPictureWithoutProperties);
     return false;
