@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <dirent.h>
@@ -18,6 +19,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -354,4 +357,140 @@ TEST(CommandLine, WindowTimesNeedTheFullForm) {
                                     "' --from '28/03/2009 22:00:00' --from '28/03/2009 22:01:00'");
     EXPECT_EQ(twice.exitCode, 2);
     EXPECT_NE(twice.err.find("--from given twice"), std::string::npos) << twice.err;
+}
+
+namespace {
+
+// The samples of the whole bundled six-curve sample as --samples writes them, made in this
+// process from the evaluation itself.
+std::string SampleText() {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    kws::rec::Recording recording;
+    recording.Open(KWS_SOURCE_DIR "/examples/six-curve-sample.txt");
+    const auto& f = recording.Facts();
+    kws::rec::SampleArray samples;
+    kws::rec::Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
+                       samples);
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* mem = open_memstream(&data, &size);
+    kws::rec::WriteSamplesTsv(mem, samples);
+    fclose(mem);
+    std::string text(data, size);
+    free(data);
+    return text;
+}
+
+const std::string kSample = "--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt'";
+
+}  // namespace
+
+TEST(CommandLine, OutputsAreWrittenIntoStreamsAndDevices) {
+    const bool root = geteuid() == 0;
+    const std::string samples = SampleText();
+    struct Case {
+        std::string target;  // "fifo", "null" and "full" are made in a temporary folder
+        int exitCode;
+        bool onStandardOutput;  // the samples come on standard output, the summary on stderr
+        std::string message;
+    } cases[] = {
+        {"-", 0, true, ""},
+        {"/dev/stdout", 0, true, ""},
+        {"fifo", 0, false, ""},
+        {"null", 0, false, ""},
+        {"full", 1, false, std::strerror(ENOSPC)},
+        {"folder", 1, false, "ist ein Ordner, keine Datei."},
+    };
+    for (const Case& c : cases) {
+        const bool device = c.target == "null" || c.target == "full";
+        if (device && !root) continue;  // only the superuser makes device nodes
+        TempFile dir("", "placeholder");
+        std::string target = c.target;
+        if (c.target == "fifo" || device || c.target == "folder") target = dir.Dir() + "/node";
+        int made = 0;
+        if (c.target == "fifo") {
+            made = mkfifo(target.c_str(), 0600);
+        } else if (device) {
+            made = mknod(target.c_str(), S_IFCHR | 0666, makedev(1, c.target == "null" ? 3 : 7));
+        } else if (c.target == "folder") {
+            made = mkdir(target.c_str(), 0700);
+        }
+        ASSERT_EQ(made, 0) << c.target;
+        struct stat before {};
+        stat(target.c_str(), &before);
+        // A reader that gives up after a while: a pipe that was replaced never gets a writer.
+        std::string received;
+        std::thread reader([&] {
+            if (c.target == "fifo")
+                received = kws::test::Capture("timeout 30 cat '" + target + "'");
+        });
+        const Result r = RunProgram(kSample + " --samples '" + target + "'", "timeout 60 ");
+        reader.join();
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.target << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.target << ": " << r.err;
+        if (c.exitCode == 0) {
+            const std::string& summaryOn = c.onStandardOutput ? r.err : r.out;
+            EXPECT_EQ(summaryOn.rfind("samples=10622 ", 0), 0u) << c.target;
+        }
+        if (c.onStandardOutput || c.target == "fifo") {
+            EXPECT_EQ(c.onStandardOutput ? r.out : received, samples) << c.target;
+        }
+        if (target != c.target) {
+            // The node is the one that was there, and nothing was put beside it.
+            struct stat after {};
+            ASSERT_EQ(stat(target.c_str(), &after), 0) << c.target;
+            EXPECT_EQ(after.st_ino, before.st_ino) << c.target;
+            EXPECT_EQ(after.st_mode, before.st_mode) << c.target;
+            EXPECT_EQ(after.st_rdev, before.st_rdev) << c.target;
+            EXPECT_EQ(FilesIn(dir.Dir()).size(), 2u) << c.target;
+            if (c.target == "folder")
+                rmdir(target.c_str());
+            else
+                std::remove(target.c_str());
+        }
+    }
+}
+
+TEST(CommandLine, StandardOutputCarriesOneOutput) {
+    struct Case {
+        std::string outputs;
+        int exitCode;
+        const char* magic;  // how standard output starts
+    } cases[] = {
+        {"--image -", 0, "\x89PNG\r\n\x1a\n"},      {"--pdf - --stats", 0, "%PDF-"},
+        {"--draws - --stats", 0, "start\t"},        {"--samples - --image -", 2, ""},
+        {"--draws /dev/stdout --samples -", 2, ""},
+    };
+    for (const Case& c : cases) {
+        const Result r = RunProgram(kSample + " " + c.outputs, "timeout 120 ");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.outputs << ": " << r.err;
+        EXPECT_EQ(r.out.rfind(c.magic, 0), 0u) << c.outputs;
+        if (c.exitCode != 0) {
+            EXPECT_NE(r.err.find("both write to standard output"), std::string::npos) << r.err;
+            continue;
+        }
+        EXPECT_NE(r.err.find("samples=10622 "), std::string::npos) << c.outputs;
+        if (c.outputs.find("--stats") != std::string::npos) {
+            EXPECT_NE(r.err.find("recorded_seconds="), std::string::npos) << c.outputs;
+        }
+    }
+    // The picture is the one a file would get: 1280 x 1024 (width and height of the PNG header).
+    const std::string png = RunProgram(kSample + " --image -").out;
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x05\x00\0\0\x04\x00", 8));
+}
+
+TEST(CommandLine, AReplacedOutputKeepsItsMode) {
+    for (const auto& [option, name, mode] :
+         {std::tuple{"--samples", "s.tsv", 0640}, std::tuple{"--draws", "d.tsv", 0600},
+          std::tuple{"--image", "g.png", 0604}, std::tuple{"--pdf", "p.pdf", 0660}}) {
+        TempFile old("old", name);
+        ASSERT_EQ(chmod(old.Path().c_str(), mode), 0);
+        const Result r = RunProgram(kSample + " " + option + " '" + old.Path() + "'");
+        EXPECT_EQ(r.exitCode, 0) << option << r.err;
+        struct stat st {};
+        ASSERT_EQ(stat(old.Path().c_str(), &st), 0);
+        EXPECT_NE(st.st_size, 3) << option;  // written anew
+        EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(mode)) << option;
+    }
 }

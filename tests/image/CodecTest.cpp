@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -275,9 +276,21 @@ TEST(Codecs, ExifItemsAreWrittenAndReadBack) {
     properties.SetValue(0x9204, "-1/3");
     properties.SetValue(0x829D, "28");  // a rational without "/" is skipped
     properties.SetValue(0x8827, "200");
+    // Each picture replaces a file whose mode it keeps, the items written or not.
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    auto oldFile = [](const std::string& path, mode_t mode) {
+        std::ofstream(path) << "old";
+        ::chmod(path.c_str(), mode);
+    };
     for (const char* ext : {"jpg", "png", "tif"}) {
         const std::string path = dir.File(std::string("exif.") + ext);
+        oldFile(path, 0640);
         ASSERT_TRUE(image.SaveFile(path, properties)) << ext;
+        EXPECT_EQ(modeOf(path), 0640u) << ext;
         FCImageHandle_QtImage codec;
         ImageList images;
         PropertyListHolder back;
@@ -298,7 +311,9 @@ TEST(Codecs, ExifItemsAreWrittenAndReadBack) {
     FCImagePropertyList tooLong;
     tooLong.SetValue(0x010F, std::string(70000, 'M'));
     const std::string path = dir.File("picture.jpg");
+    oldFile(path, 0604);
     EXPECT_FALSE(image.SaveFile(path, tooLong));
+    EXPECT_EQ(modeOf(path), 0604u);
     EXPECT_EQ(LastImageSaveStatus().error, ImageSaveError::kPictureWithoutProperties);
     EXPECT_EQ(Capture("identify -format '%w x %h' '" + path + "'"), "32 x 16");
     // A save that wrote nothing says so.
