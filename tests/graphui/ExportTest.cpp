@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 #include "graph/Prompts.h"
 #include "graphui/GraphExport.h"
@@ -482,4 +483,46 @@ TEST(PrintLayout, TheLegendFitsThePrintableWidthOfCommonPapers) {
     const PageBox narrow = PrintedLegendBox(0.5, 10.5);
     EXPECT_NEAR(narrow.right, 10.5, 1e-9);
     EXPECT_NEAR(narrow.bottom, 3.65 + 0.735821, 1e-6);
+}
+
+TEST(SaveCommand, PicturesAndPagesAreWrittenIntoAPipe) {
+    Built b;
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    const struct {
+        const char* name;
+        bool print;
+        QByteArray start;
+    } cases[] = {
+        {"graph.png", false, QByteArray("\x89PNG\r\n\x1a\n")},
+        {"graph.bmp", false, QByteArray("BM")},
+        {"page.pdf", true, QByteArray("%PDF-")},
+    };
+    for (const auto& c : cases) {
+        const QString fifo = dir.filePath(c.name);
+        ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+        // A reader that gives up after a while: a pipe that was replaced never gets a writer.
+        std::string received;
+        std::thread reader(
+            [&] { received = Shell("timeout 30 cat '" + fifo.toStdString() + "'"); });
+        prompts.messages.clear();
+        prompts.savePath = fifo;
+        prompts.onExec = [&](QDialog& d) {
+            auto& setup = dynamic_cast<QPrintDialog&>(d);
+            setup.printer()->setOutputFormat(QPrinter::PdfFormat);
+            setup.printer()->setOutputFileName(fifo);
+            return static_cast<int>(QDialog::Accepted);
+        };
+        c.print ? OnPrintCommand(*b.dialog) : OnSaveCommand(*b.dialog);
+        reader.join();
+        EXPECT_TRUE(prompts.messages.isEmpty()) << c.name;
+        EXPECT_TRUE(QByteArray::fromStdString(received).startsWith(c.start)) << c.name;
+        struct stat st;
+        ASSERT_EQ(stat(fifo.toUtf8().constData(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << c.name;
+    }
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .size(),
+              3);
 }
