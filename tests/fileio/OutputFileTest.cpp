@@ -1,11 +1,9 @@
-// Writing outputs: what may be replaced, what is followed, what carries over to a replacing file,
-// and what is written into instead of being replaced.
+// Writing outputs into files: what may be replaced, what is followed, and what carries over to a
+// replacing file.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "fileio/OutputFile.h"
 
@@ -52,15 +49,6 @@ int Entries(const std::string& folder) {
         ::closedir(d);
     }
     return n;
-}
-
-// Reads a descriptor to its end.
-std::string Drain(int fd) {
-    std::string all;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) all.append(buffer, static_cast<size_t>(n));
-    return all;
 }
 
 }  // namespace
@@ -161,100 +149,4 @@ TEST(OutputFile, AReplacingFileKeepsModeAndOwner) {
         EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
         EXPECT_EQ(Entries(dir.path), 1) << c.name;
     }
-}
-
-TEST(OutputFile, StreamsAreWrittenIntoAndNeverReplaced) {
-    const bool root = ::geteuid() == 0;
-    const std::string text(100000, 'x');
-    struct Case {
-        const char* kind;  // "fifo", "pipe" (named as /dev/fd/N), "null", "full" (devices)
-        bool spool;        // written through PathForWriter instead of Write
-        int error;         // expected errno, 0 for success
-    } cases[] = {
-        {"fifo", false, 0}, {"fifo", true, 0}, {"pipe", false, 0},      {"pipe", true, 0},
-        {"null", false, 0}, {"null", true, 0}, {"full", false, ENOSPC}, {"full", true, ENOSPC},
-    };
-    for (const Case& c : cases) {
-        const std::string kind = c.kind;
-        const bool device = kind == "null" || kind == "full";
-        if (device && !root) continue;  // only the superuser makes device nodes
-        Folder dir;
-        std::string target = dir.File("node");
-        int readEnd = -1, writeEnd = -1;
-        if (kind == "fifo") {
-            ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
-        } else if (kind == "pipe") {
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            readEnd = fds[0];
-            writeEnd = fds[1];
-            target = "/dev/fd/" + std::to_string(writeEnd);
-        } else {
-            ASSERT_EQ(::mknod(target.c_str(), S_IFCHR | 0666, makedev(1, kind == "null" ? 3 : 7)),
-                      0);
-        }
-        struct stat before;
-        ASSERT_EQ(::stat(target.c_str(), &before), 0);
-        std::string received;
-        std::thread reader([&] {
-            // A reader that gives up after a while: a pipe that was replaced never gets a writer.
-            if (kind == "fifo") {
-                FILE* p = ::popen(("timeout 30 cat '" + target + "'").c_str(), "r");
-                received = Drain(::fileno(p));
-                ::pclose(p);
-            } else if (kind == "pipe") {
-                received = Drain(readEnd);
-            }
-        });
-        {
-            OutputFile file(target);
-            bool ok = file.Open();
-            if (ok && c.spool) {
-                const std::string path = file.PathForWriter();
-                ok = !path.empty();
-                Put(path, text);
-            } else if (ok) {
-                ok = file.Write(text.data(), text.size());
-            }
-            ok = ok && file.Commit();
-            EXPECT_TRUE(file.IsStream()) << c.kind;
-            EXPECT_EQ(ok, c.error == 0) << c.kind << " " << c.spool;
-            EXPECT_EQ(file.ErrnoValue(), c.error) << c.kind << " " << c.spool;
-        }
-        if (writeEnd >= 0) ::close(writeEnd);
-        reader.join();
-        if (readEnd >= 0) ::close(readEnd);
-        if (!device) {
-            EXPECT_EQ(received, text) << c.kind << " " << c.spool;
-        }
-        if (kind != "pipe") {
-            struct stat after;
-            ASSERT_EQ(::stat(target.c_str(), &after), 0);
-            EXPECT_EQ(after.st_ino, before.st_ino) << c.kind;
-            EXPECT_EQ(after.st_mode, before.st_mode) << c.kind;
-            EXPECT_EQ(after.st_rdev, before.st_rdev) << c.kind;
-            EXPECT_EQ(Entries(dir.path), 1) << c.kind;
-        }
-    }
-}
-
-TEST(OutputFile, StandardOutputAndDescriptorsByName) {
-    using kws::fileio::DescriptorOfName;
-    const struct {
-        const char* name;
-        int fd;
-    } cases[] = {
-        {"-", 1},
-        {"/dev/stdout", 1},
-        {"/dev/stderr", 2},
-        {"/dev/fd/7", 7},
-        {"/proc/self/fd/1", 1},
-        {"/dev/fd/", -1},
-        {"/dev/fd/1x", -1},
-        {"./-", -1},
-        {"--", -1},
-        {"/dev/null", -1},
-        {"stdout", -1},
-    };
-    for (const auto& c : cases) EXPECT_EQ(DescriptorOfName(c.name), c.fd) << c.name;
 }
