@@ -95,8 +95,8 @@ bool FCImageHandleBase::SaveToFile(const std::string&, const ConstImageList&,
 }
 
 IMAGE_TYPE ImageTypeFromPath(const std::string& path) {
-    // A picture on standard output has no name to tell its format: it is PNG.
-    if (path == kws::fileio::kStandardOutputName) return IMG_PNG;
+    // A picture on standard output ("-", /dev/stdout) has no name to tell its format: it is PNG.
+    if (kws::fileio::IsStandardOutput(path)) return IMG_PNG;
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos) return IMG_UNKNOW;
     std::string ext = path.substr(dot + 1);

@@ -58,8 +58,8 @@ protected:
 class FCImageHandleFactory {
 public:
     virtual ~FCImageHandleFactory() = default;
-    // The type named by the text after the last '.' of the path, in lower case; PNG for "-",
-    // standard output.
+    // The type named by the text after the last '.' of the path, in lower case; PNG for
+    // standard output ("-", /dev/stdout).
     virtual IMAGE_TYPE TypeFromPath(const std::string& path) const;
     // A new codec for the type, or nullptr; the caller owns it.
     virtual FCImageHandleBase* NewCodec(IMAGE_TYPE type) = 0;

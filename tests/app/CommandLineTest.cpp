@@ -451,9 +451,9 @@ TEST(CommandLine, StandardOutputCarriesOneOutput) {
         int exitCode;
         const char* magic;  // how standard output starts
     } cases[] = {
-        {"--image -", 0, "\x89PNG\r\n\x1a\n"},      {"--pdf - --stats", 0, "%PDF-"},
-        {"--draws - --stats", 0, "start\t"},        {"--samples - --image -", 2, ""},
-        {"--draws /dev/stdout --samples -", 2, ""},
+        {"--image -", 0, "\x89PNG\r\n\x1a\n"}, {"--image /dev/stdout", 0, "\x89PNG\r\n\x1a\n"},
+        {"--pdf - --stats", 0, "%PDF-"},       {"--draws - --stats", 0, "start\t"},
+        {"--samples - --image -", 2, ""},      {"--draws /dev/stdout --samples -", 2, ""},
     };
     for (const Case& c : cases) {
         const Result r = RunProgram(kSample + " " + c.outputs, "timeout 120 ");
