@@ -106,6 +106,20 @@ TEST(PanelDrawing, BandsGoBelowTheLines) {
         const QImage& image = p->BackBuffer();
         const int row = static_cast<int>(p->YMap().WorldToPixel(50));
         EXPECT_EQ(kws::test::Raw(image, image.width() / 2, row), ToRgb555(c.seen)) << c.band;
+        // A picture at three times the screen's resolution shows the line (across at least
+        // half its width) exactly when the pump is a band.
+        QImage picture(2400, 1500, QImage::Format_RGB32);
+        QPainter painter(&picture);
+        f.Container()->DrawPicture(painter, picture.rect(), 288, 288);
+        painter.end();
+        int line = 0;
+        for (int x = 0; x < picture.width(); ++x) {
+            bool blue = false;
+            for (int y = 0; y < picture.height(); ++y)
+                blue |= picture.pixel(x, y) == qRgb(0, 0, 255);
+            line += blue;
+        }
+        EXPECT_EQ(line > picture.width() / 2, c.band) << line;
     }
 }
 
