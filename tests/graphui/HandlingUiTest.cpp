@@ -71,18 +71,24 @@ struct PlacedPrompts : ScriptedPrompts {
 
 }  // namespace
 
-TEST(ResultWindow, ThePlotHasTheKeysWhenItOpens) {
+TEST(ResultWindow, ThePlotHasTheKeysWhenItOpensAndAfterThePropertySheet) {
     Shown s;
-    s.dialog.activateWindow();
-    QApplication::processEvents();
-    EXPECT_EQ(s.dialog.focusWidget(), s.dialog.Graph()->Panel());
-    // "+" zooms at once.
-    double x0, x1, y0, y1;
-    s.dialog.Graph()->Panel()->GetRanges(x0, x1, y0, y1);
-    QTest::keyClick(s.dialog.focusWidget(), Qt::Key_Plus);
-    double a0, a1;
-    s.dialog.Graph()->Panel()->GetRanges(a0, a1, y0, y1);
-    EXPECT_NEAR(a1 - a0, 0.8 * (x1 - x0), 1e-6);
+    ScriptedPrompts prompts;
+    prompts.onExec = [](QDialog& sheet) { return (sheet.accept(), sheet.result()); };
+    CGraphPanel* panel = s.dialog.Graph()->Panel();
+    for (int opened = 0; opened < 2; ++opened) {
+        if (opened == 1) {
+            s.dialog.SaveButton()->setFocus();
+            s.dialog.Frame()->LegendBar()->OnMenuCommand(kCmdProperties);
+        }
+        EXPECT_EQ(s.dialog.focusWidget(), panel) << opened;
+        // "+" zooms at once.
+        double x0, x1, y0, y1, a0, a1;
+        panel->GetRanges(x0, x1, y0, y1);
+        QTest::keyClick(s.dialog.focusWidget(), Qt::Key_Plus);
+        panel->GetRanges(a0, a1, y0, y1);
+        EXPECT_NEAR(a1 - a0, 0.8 * (x1 - x0), 1e-6) << opened;
+    }
 }
 
 TEST(SavedPicture, TheLegendsWindowControlsAreLeftOut) {
@@ -103,77 +109,54 @@ TEST(SavedPicture, TheLegendsWindowControlsAreLeftOut) {
 }
 
 TEST(PrintedPage, TheLegendIsReadableUnderItsCaption) {
-    // A Letter page rendered at 150 dpi: right of the plot, the caption's ink comes first, then
-    // one swatch per curve, each at least as tall as the capitals of 8-point type (0.7 of the
-    // em of 8/72 inch) with the name's ink beside it about as tall.
-    Shown s;
-    QTemporaryDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("page.pdf"));
-    printer.setPageSize(QPageSize(QPageSize::Letter));
-    ASSERT_TRUE(PrintGraphPage(s.dialog, printer));
-    kws::test::Capture("pdftoppm -r 150 -png '" + dir.filePath("page.pdf").toStdString() + "' '" +
-                       dir.filePath("page").toStdString() + "'");
-    QImage page(dir.filePath("page-1.png"));
-    ASSERT_FALSE(page.isNull());
-    if (qEnvironmentVariableIsSet("KWS_SHOT_DIR"))
-        page.save(qEnvironmentVariable("KWS_SHOT_DIR") + "/printed-letter.png");
-    const int left =
-        static_cast<int>((printer.pageLayout().paintRect(QPageLayout::Inch).left() + 8.6) * 150);
-    const double minimum = 0.7 * 8 / 72.0 * 150;
-    auto ink = [&](int x, int y) { return qGray(page.pixel(x, y)) < 160; };
-    auto coloured = [&](int x, int y) { return QColor(page.pixel(x, y)).hsvSaturation() > 120; };
-    int firstInk = -1;
-    std::vector<std::pair<int, int>> swatches;  // top and bottom rows
-    for (int y = 0; y < page.height(); ++y) {
-        bool inkRow = false, swatchRow = false;
-        for (int x = left; x < page.width(); ++x) {
-            inkRow |= ink(x, y);
-            swatchRow |= coloured(x, y);
-        }
-        if (inkRow && firstInk < 0) firstInk = y;
-        if (swatchRow && (swatches.empty() || swatches.back().second < y - 1))
-            swatches.push_back({y, y});
-        if (swatchRow) swatches.back().second = y;
-    }
-    ASSERT_EQ(swatches.size(), 6u);
-    EXPECT_LT(firstInk, swatches[0].first - minimum / 2);  // the caption above the entries
-    for (const auto& [top, bottom] : swatches) {
-        EXPECT_GE(bottom - top + 1, minimum) << top;
-        int textTop = bottom, textBottom = top;
-        for (int y = top - 8; y <= bottom + 8; ++y)
-            for (int x = left; x < page.width(); ++x)
-                if (ink(x, y) && !coloured(x, y))
-                    textTop = std::min(textTop, y), textBottom = std::max(textBottom, y);
-        EXPECT_GE(textBottom - textTop + 1, minimum) << top;
-    }
-}
-
-TEST(PrintCommand, ThePrintDialogOffersThePaperChosenLast) {
+    // A Letter page at 150 dpi, right of the plot: the caption's ink first, then one swatch per
+    // curve at least as tall as the capitals of 8-point type (0.7 of 8/72 inch).
     QCoreApplication::setOrganizationName("kwsekunde-test");
-    QSettings().remove("Print");
     Shown s;
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    QPageSize::PageSizeId offered = QPageSize::Custom;
-    for (const auto chosen : {QPageSize::Letter, QPageSize::A3, QPageSize::A4}) {
-        prompts.onExec = [&](QDialog& d) {
-            QPrinter* printer = dynamic_cast<QPrintDialog&>(d).printer();
-            offered = printer->pageLayout().pageSize().id();
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(dir.filePath("page.pdf"));
-            printer->setPageSize(QPageSize(chosen));
-            return static_cast<int>(QDialog::Accepted);
-        };
-        OnPrintCommand(s.dialog);
-        prompts.onExec = [&](QDialog& d) {
-            offered = dynamic_cast<QPrintDialog&>(d).printer()->pageLayout().pageSize().id();
-            return static_cast<int>(QDialog::Rejected);
-        };
-        OnPrintCommand(s.dialog);
-        EXPECT_EQ(offered, chosen);
+    prompts.onExec = [&](QDialog& d) {
+        QPrinter* printer = dynamic_cast<QPrintDialog&>(d).printer();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir.filePath("page.pdf"));
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+        return static_cast<int>(QDialog::Accepted);
+    };
+    OnPrintCommand(s.dialog);
+    kws::test::Capture("pdftoppm -r 150 -png '" + dir.filePath("page.pdf").toStdString() + "' '" +
+                       dir.filePath("page").toStdString() + "'");
+    const QImage page(dir.filePath("page-1.png"));
+    ASSERT_FALSE(page.isNull());
+    if (qEnvironmentVariableIsSet("KWS_SHOT_DIR"))
+        page.save(qEnvironmentVariable("KWS_SHOT_DIR") + "/printed-letter.png");
+    const double minimum = 0.7 * 8 / 72.0 * 150;
+    QPrinter letter(QPrinter::HighResolution);  // the page's inches count from its margin
+    letter.setPageSize(QPageSize(QPageSize::Letter));
+    letter.setPageOrientation(QPageLayout::Landscape);
+    const int left = (letter.pageLayout().paintRect(QPageLayout::Inch).left() + 8.65) * 150;
+    int firstInk = -1;
+    std::vector<std::pair<int, int>> swatches;  // top and bottom rows
+    for (int y = 0; y < page.height(); ++y) {
+        bool ink = false, swatch = false;
+        for (int x = left; x < page.width(); ++x) {
+            ink |= qGray(page.pixel(x, y)) < 160;
+            swatch |= QColor(page.pixel(x, y)).hsvSaturation() > 120;
+        }
+        if (ink && firstInk < 0) firstInk = y;
+        if (swatch && (swatches.empty() || swatches.back().second < y - 1))
+            swatches.push_back({y, y});
+        if (swatch) swatches.back().second = y;
     }
+    ASSERT_EQ(swatches.size(), 6u);
+    EXPECT_LT(firstInk, swatches[0].first - minimum / 2);
+    for (const auto& [top, bottom] : swatches) EXPECT_GE(bottom - top + 1, minimum) << top;
+    // The next print offers the paper chosen here.
+    prompts.onExec = [](QDialog& d) {
+        EXPECT_EQ(dynamic_cast<QPrintDialog&>(d).printer()->pageLayout().pageSize().id(),
+                  QPageSize::Letter);
+        return static_cast<int>(QDialog::Rejected);
+    };
+    OnPrintCommand(s.dialog);
     QSettings().remove("Print");
 }
 
@@ -219,29 +202,4 @@ TEST(ResultDialog, TheCancelMessageShowsOverTheMainDialog) {
     EXPECT_EQ(dialog.DoModal(), 0);
     ASSERT_EQ(prompts.centres.size(), 1);
     EXPECT_LE((prompts.centres[0] - main.geometry().center()).manhattanLength(), 4);
-}
-
-TEST(Words, TheWindowsSpeakTheUsersLanguage) {
-    // The command, the progress window's button and a file type, in each language.
-    QCoreApplication::setOrganizationName("kwsekunde-test");
-    const struct {
-        int code;
-        const char *properties, *cancel, *png;
-    } languages[] = {
-        {kws::res::kGerman, "Eigenschaften", " Abbrechen ", "PNG-Dateien (*.png)"},
-        {kws::res::kEnglish, "Properties", " Cancel ", "PNG files (*.png)"},
-        {kws::res::kSpanish, "Propiedades", " Cancelar ", "Archivos PNG (*.png)"},
-        {kws::res::kFrench, "Propriétés", " Annuler ", "Fichiers PNG (*.png)"},
-        {kws::res::kItalian, "Proprietà", " Annulla ", "File PNG (*.png)"},
-        {kws::res::kPortuguese, "Propriedades", " Cancelar ", "Ficheiros PNG (*.png)"},
-    };
-    for (const auto& l : languages) {
-        ASSERT_EQ(kws::res::SelectLanguage(l.code), l.code);
-        EXPECT_EQ(PropertiesText(), QString::fromUtf8(l.properties));
-        EXPECT_EQ(Prompts::FileTypeFilter("PNG", "png"), QString::fromUtf8(l.png));
-        CProgressWnd progress(nullptr, "x", true);
-        EXPECT_EQ(progress.CancelButton()->text(), QString::fromUtf8(l.cancel));
-    }
-    kws::res::SelectLanguage(kws::res::kGerman);
-    QSettings().clear();
 }
