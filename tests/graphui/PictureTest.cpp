@@ -145,15 +145,17 @@ TEST(SavedPicture, TheLegendLooksAsInTheWindow) {
         ASSERT_GT(strip, 60);
         // Its left part (list frame, swatches and names) and the middle of the strip are the
         // window's pixels; only the list is wider. The bar's gripper and close button and the
-        // sizing edge below it are window controls, which the picture leaves out.
+        // sizing edge below it are window controls: the picture shows the bar's plain face there.
         QWidget* title = e.Frame().LegendBar()->titleBarWidget();
         const QRect controls(title->mapTo(&e.Frame(), QPoint(0, 0)), title->size());
+        const QRgb face = e.Frame().palette().color(e.Frame().backgroundRole()).rgb();
         const int edge = e.Frame().style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent,
                                                         nullptr, &e.Frame());
         int differ = 0;
         for (int y = 0; y < strip - edge; ++y) {
             for (int x = 0; x < 250; ++x) {
-                if (!controls.contains(x, y)) differ += picture.pixel(x, y) != window.pixel(x, y);
+                differ +=
+                    picture.pixel(x, y) != (controls.contains(x, y) ? face : window.pixel(x, y));
             }
             for (int d = -40; d < 40; ++d) {
                 differ += picture.pixel(picture.width() / 2 + d, y) !=
