@@ -1,6 +1,5 @@
-// The result window as a user handles it: where the keys go, what a saved picture and a printed
-// page leave out or show, where the statistics window and the cancel message open, and the
-// words of the windows in every language.
+// The result window as a user handles it: where the keys go, the printed legend and paper, and
+// where the statistics window and the cancel message open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,14 +16,11 @@
 #include <QTimer>
 
 #include "graph/GraphPanel.h"
-#include "graph/ParticipantCommands.h"
-#include "graph/Prompts.h"
 #include "graphui/GraphExport.h"
 #include "graphui/GraphFrame.h"
 #include "graphui/ProgressWnd.h"
 #include "graphui/ResultDialog.h"
 #include "graphui/StatisticsWindow.h"
-#include "res/Resources.h"
 #include "tests/graph/ScriptedPrompts.h"
 #include "tests/image/ImageTestSupport.h"
 #include "tests/recording/TestSupport.h"
