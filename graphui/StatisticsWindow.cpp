@@ -322,7 +322,12 @@ void StatisticsWindow::FitWidth() {
         if (!figures_->isColumnHidden(c)) columns += figures_->horizontalHeader()->sectionSize(c);
     }
     const int needed = columns + (width() - figures_->viewport()->width());
-    if (needed > width()) resize(needed, height());
+    if (needed <= width()) return;
+    // A window left of the result window grows to the left, away from the graph.
+    const bool leftOfResult = geometry().center().x() < dialog_.geometry().center().x();
+    const int grow = needed - width();
+    resize(needed, height());
+    if (leftOfResult) move(pos().x() - grow, pos().y());
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
