@@ -242,8 +242,9 @@ void CKWSekundeDlg::OpenRecording() {
     QSettings settings;
     QString folder = settings.value("Settings/LastFolder", QDir::homePath()).toString();
     if (!QDir(folder).exists()) folder = QDir::currentPath();
-    const QString path =
-        Prompts::Get().OpenFile(this, QString(), folder, "TXT Files (*.txt);;CSV Files (*.csv)");
+    const QString path = Prompts::Get().OpenFile(
+        this, QString(), folder,
+        Prompts::FileTypeFilter("TXT", "txt") + ";;" + Prompts::FileTypeFilter("CSV", "csv"));
     if (path.isEmpty()) return;
     settings.setValue("Settings/LastFolder", QFileInfo(path).absolutePath());
     OpenRecordingFile(path);

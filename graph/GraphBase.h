@@ -45,8 +45,14 @@ enum GraphCommand : int {
     kCmdFitPage = 4105,
     kCmdLegend = 4106,
     kCmdProperties = 4107,
+    // Back and forth through the views the user has left.
+    kCmdViewBack = 4110,
+    kCmdViewForward = 4111,
 };
-inline bool IsGraphCommand(int id) { return id >= kCmdMarkPoints && id <= kCmdProperties; }
+inline bool IsGraphCommand(int id) {
+    return (id >= kCmdMarkPoints && id <= kCmdProperties) || id == kCmdViewBack ||
+           id == kCmdViewForward;
+}
 
 // Result codes of modal dialogs.
 enum : int { IDOK = 1, IDCANCEL = 2 };

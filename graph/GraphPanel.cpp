@@ -94,6 +94,7 @@ CGraphPanel::CGraphPanel(FVRuler* verticalRuler, FHRuler* horizontalRuler, QWidg
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     tracker_ = new ZoomTracker(QRect(10, 10, 40, 40));
+    history_ = std::make_unique<ViewHistory>();
     if (horizontalRuler_ != nullptr) horizontalRuler_->SetPanel(this);
     UpdateDeviceMetrics();
 }
@@ -240,13 +241,16 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect, const PanelTarg
     CurveRasterizer raster(image, rect);
     const SeriesStyle base{0, (modeFlags_ & MarkPoints) != 0, (modeFlags_ & NoLines) != 0,
                            target.markerHalfSize};
-    int position = 0;
-    for (const CGraphProps* s = target.curves ? graph->GetFirstSeries(position) : nullptr;
-         s != nullptr; s = graph->GetNextSeries(position)) {
-        if (!s->IsShown() || s->GetCount() == 0) continue;
-        SeriesStyle style = base;
-        style.color = ToRgb555(s->GetColor());
-        DrawSeries(raster, *s, xLocal, yLocal, style);
+    // The bands first, then the lines over them; each in slot order.
+    for (const bool bands : {true, false}) {
+        int position = 0;
+        for (const CGraphProps* s = target.curves ? graph->GetFirstSeries(position) : nullptr;
+             s != nullptr; s = graph->GetNextSeries(position)) {
+            if (s->IsBand() != bands || !s->IsShown() || s->GetCount() == 0) continue;
+            SeriesStyle style = base;
+            style.color = ToRgb555(s->GetColor());
+            DrawSeries(raster, *s, xLocal, yLocal, style);
+        }
     }
     if ((modeFlags_ & Grid) && target.grid) {
         raster.SetColor(ToRgb555(RGB(105, 105, 105)));

@@ -3,11 +3,13 @@
 // from the back buffer; full renders are coalesced into one per paint.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 #include "graph/GraphBase.h"
@@ -20,6 +22,7 @@ class CGraphWnd;
 class CGraphPropertyPage;
 class GraphNotifyEvent;
 class ZoomTracker;
+class ViewHistory;
 
 // Panel mode flags.
 enum PanelMode : int {
@@ -104,6 +107,12 @@ public:
     // Builds the context menu through the participants (for the caller to show).
     void BuildContextMenu(QMenu* menu);
     void OpenPropertySheet();
+    // Back and forth through the views left by zoom, fit and pan gestures; each goes one step.
+    void GoBack();
+    void GoForward();
+    const ViewHistory& History() const { return *history_; }
+    // Forgets the views left so far (the first view of a new graph has nothing before it).
+    void ClearHistory();
 
     // Participant operations.
     int AppendMenuItems(QMenu* menu) override;
@@ -139,10 +148,16 @@ private:
     void SetRangesInternal(double x0, double x1, double y0, double y1, bool redraw);
     QPointF DevicePos(const QPointF& widgetPos) const { return widgetPos * scale_; }
     void PanTo(const QPoint& pos);
-    void ZoomAround(double factor, const QPointF& widgetPos, bool vertical);
     void PanBy(double fractionX, double fractionY);
     void UpdateTooltip(const QPoint& pos, const QPoint& globalPos);
     void UpdateCursor(const QPoint& pos);
+    // The user's ways of changing the view. A drag, a run of wheel steps and a run of presses
+    // of one key are each one gesture, whatever number of changes they make.
+    enum class Gesture { kNone, kZoom, kFit, kPan, kWheel, kKey };
+    // Shows the given ranges as the result of `gesture`; the view left is kept for going back,
+    // once per gesture.
+    void ChangeView(Gesture gesture, double x0, double x1, double y0, double y1);
+    void ZoomAround(double factor, const QPointF& widgetPos, bool vertical, Gesture gesture);
 
     FVRuler* verticalRuler_;
     FHRuler* horizontalRuler_;
@@ -166,4 +181,8 @@ private:
     QPoint panPrevious_, panLast_;
     int tooltipCountdown_ = 0;
     CGraphPropertyPage* propertyPage_ = nullptr;
+    std::unique_ptr<ViewHistory> history_;
+    Gesture gesture_ = Gesture::kNone;  // the gesture whose run may still go on
+    int gestureKey_ = 0;                // the key of a run of key presses
+    QElapsedTimer gestureTime_;         // since the last change of that run
 };

@@ -22,6 +22,7 @@ void CGraphProps::CopyFrom(const CGraphProps& source) {
     title_ = source.title_;
     shown_ = source.shown_;
     index_ = source.index_;
+    band_ = source.band_;
 }
 
 void CGraphProps::SetColor(COLORREF color) {

@@ -42,6 +42,10 @@ public:
     int GetIndex() const { return index_; }
     void SetIndex(int index) { index_ = index; }
     int OwnsTools() const { return ownsTools_; }
+    // A band is drawn before the other series: its pixel columns may fill up to solid bands
+    // (an on/off state over a long time), which must not hide the lines of the others.
+    bool IsBand() const { return band_; }
+    void SetBand(bool band) { band_ = band; }
 
 private:
     int ownsTools_;
@@ -51,4 +55,5 @@ private:
     QString title_;
     int shown_;
     int index_;
+    bool band_ = false;
 };

@@ -60,6 +60,67 @@ bool FiniteBounds(const CGraphProps& s, double& xmin, double& xmax, double& ymin
     return any;
 }
 
+// Widens [lo, hi] by the finite values of `s` at x within [xa, xb], or, without any, by its
+// nearest finite points on either side. Returns whether a value was found.
+bool ValuesWithin(const CGraphProps& s, double xa, double xb, double& lo, double& hi) {
+    bool any = false;
+    auto take = [&](double y) {
+        if (!std::isfinite(y)) return;
+        lo = any ? std::min(lo, y) : y;
+        hi = any ? std::max(hi, y) : y;
+        any = true;
+    };
+    const size_t n = static_cast<size_t>(s.GetCount());
+    if (!s.IsXOrdered()) {
+        for (size_t i = 0; i < n; ++i) {
+            if (s.X(i) >= xa && s.X(i) <= xb) take(s.Y(i));
+        }
+        return any;
+    }
+    // Ordered x: the points within are one run; whole summary blocks count by their bounds.
+    size_t first = 0, count = n;
+    while (count > 0) {
+        const size_t half = count / 2;
+        if (s.X(first + half) < xa) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    size_t end = first;
+    constexpr size_t B = CPointsCollection::kBlock;
+    const CPointsCollection::BlockVector& blocks = s.Blocks();
+    while (end < n && s.X(end) <= xb) {
+        if (end % B == 0 && end + B <= n && s.X(end + B - 1) <= xb) {
+            const CPointsCollection::BlockSummary& b = blocks[end / B];
+            if (b.minY <= b.maxY) {
+                take(b.minY);
+                take(b.maxY);
+            }
+            end += B;
+            continue;
+        }
+        take(s.Y(end));
+        ++end;
+    }
+    if (end == first) {
+        for (size_t i = first; i-- > 0;) {
+            if (std::isfinite(s.Y(i))) {
+                take(s.Y(i));
+                break;
+            }
+        }
+        for (size_t i = first; i < n; ++i) {
+            if (std::isfinite(s.Y(i))) {
+                take(s.Y(i));
+                break;
+            }
+        }
+    }
+    return any;
+}
+
 }  // namespace
 
 void SetGraphFrameFactory(GraphFrameFactory factory) { g_frameFactory = factory; }
@@ -258,6 +319,19 @@ int CGraphWnd::GetDataRange(double& xmin, double& xmax, double& ymin, double& ym
         ymax = std::max(ymax, d);
     }
     return any ? 1 : 0;
+}
+
+bool CGraphWnd::GetValueRange(double xa, double xb, double& ymin, double& ymax) const {
+    bool any = false;
+    for (const auto& s : slots_) {
+        if (!s || !s->IsShown() || s->GetCount() == 0) continue;
+        double lo = 0, hi = 0;
+        if (!ValuesWithin(*s, xa, xb, lo, hi)) continue;
+        ymin = any ? std::min(ymin, lo) : lo;
+        ymax = any ? std::max(ymax, hi) : hi;
+        any = true;
+    }
+    return any;
 }
 
 const AxisDescription& CGraphWnd::GetAxis(int axis) const {

@@ -69,6 +69,10 @@ public:
     virtual void SetRangesKeepFlags(double x0, double x1, double y0, double y1, int redraw);
     virtual void GetRanges(double& x0, double& x1, double& y0, double& y1) const;
     virtual int GetDataRange(double& xmin, double& xmax, double& ymin, double& ymax) const;
+    // The lowest and highest finite value of the shown series at x from `xa` to `xb` (xa <= xb);
+    // a series without a point there counts with its points on either side, whose line crosses
+    // the range. False when no series has any of them.
+    bool GetValueRange(double xa, double xb, double& ymin, double& ymax) const;
     virtual const AxisDescription& GetAxis(int axis) const;
     virtual void SetAxisTitle(const QString& name, const QString& units, int precision, int axis,
                               int redraw);

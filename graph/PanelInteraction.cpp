@@ -21,6 +21,12 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
 
+constexpr const char* kTextViewBack = "G.zoom_back";
+constexpr const char* kTextViewForward = "G.zoom_forward";
+
+// A run of wheel steps, or of presses of one key, with pauses shorter than this is one gesture.
+constexpr int kGestureRunMs = 600;
+
 QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = false,
                     bool enabled = true) {
     QAction* a = menu->addAction(text);
@@ -55,6 +61,16 @@ int CGraphPanel::AppendMenuItems(QMenu* menu) {
     QMenu* zoom = menu->addMenu(QStringLiteral("Zoom...  "));
     AddCommand(zoom, Text(111), kCmdZoomTool, zoomRectShown_);
     AddCommand(zoom, Text(112), kCmdApplyZoom, false, zoomRectShown_);
+    zoom->addSeparator();
+    QAction* back = AddCommand(zoom, QString::fromStdString(kws::res::Text(kTextViewBack)),
+                               kCmdViewBack, false, history_->CanGoBack());
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    QAction* forward = AddCommand(zoom, QString::fromStdString(kws::res::Text(kTextViewForward)),
+                                  kCmdViewForward, false, history_->CanGoForward());
+    forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    // The keys are the panel's own; the menu only names them.
+    back->setShortcutContext(Qt::WidgetShortcut);
+    forward->setShortcutContext(Qt::WidgetShortcut);
     QMenu* fit = menu->addMenu(Text(113));
     AddCommand(fit, Text(114), kCmdFitWidth);
     AddCommand(fit, Text(115), kCmdFitHeight);
@@ -86,6 +102,8 @@ int CGraphPanel::OnMenuCommand(int id) {
         case kCmdFitHeight:
         case kCmdFitPage: FitToData(id); break;
         case kCmdProperties: OpenPropertySheet(); break;
+        case kCmdViewBack: GoBack(); break;
+        case kCmdViewForward: GoForward(); break;
         default: break;
     }
     return 0;
@@ -111,6 +129,15 @@ int CGraphPanel::AddPropertyPages(CPropertySheet* sheet) {
 
 int CGraphPanel::OnPropertySheetClosed(int result) {
     if (result == IDOK && propertyPage_ != nullptr) {
+        // Ranges typed on the page are a step of the view history as well.
+        double x0, x1, y0, y1;
+        GetRanges(x0, x1, y0, y1);
+        const ViewHistory::View now{x0, x1, y0, y1};
+        if (!(ViewHistory::View{propertyPage_->x0, propertyPage_->x1, propertyPage_->y0,
+                                propertyPage_->y1} == now)) {
+            history_->Leave(now);
+            gesture_ = Gesture::kNone;
+        }
         SetRanges(propertyPage_->x0, propertyPage_->x1, propertyPage_->y0, propertyPage_->y1,
                   false);
         int flags = modeFlags_ & ~(MarkPoints | TrackMouse | Grid);
@@ -130,14 +157,6 @@ void CGraphPanel::FitToData(int command) {
     if (graph == nullptr || !graph->GetDataRange(xmin, xmax, ymin, ymax)) return;
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
-    if (command == kCmdFitWidth) {
-        ymin = y0;
-        ymax = y1;
-    } else if (command == kCmdFitHeight) {
-        xmin = x0;
-        xmax = x1;
-    }
-    // y grows by 4 at each end, so equal ends (a flat curve) get a range around their value.
     // x shrinks by 4 samples at each end where that leaves a range; otherwise the view spans
     // the samples, and a single sample gets half a sample on each side.
     double left = xmin + 4, right = xmax - 4;
@@ -149,7 +168,58 @@ void CGraphPanel::FitToData(int command) {
             right += 0.5;
         }
     }
-    SetRanges(left, right, ymin - 4, ymax + 4, true);
+    if (command == kCmdFitWidth) {
+        // The value range stays exactly as it is.
+        ChangeView(Gesture::kFit, left, right, y0, y1);
+        return;
+    }
+    if (command == kCmdFitHeight) {
+        // The values of the shown curves within the kept time range, with the margin of a
+        // fit of both; the time range and both ranges' directions stay.
+        if (!graph->GetValueRange(std::min(x0, x1), std::max(x0, x1), ymin, ymax)) return;
+        const double bottom = ymin - 4, top = ymax + 4;
+        ChangeView(Gesture::kFit, x0, x1, y0 <= y1 ? bottom : top, y0 <= y1 ? top : bottom);
+        return;
+    }
+    // y grows by 4 at each end, so equal ends (a flat curve) get a range around their value.
+    ChangeView(Gesture::kFit, left, right, ymin - 4, ymax + 4);
+}
+
+void CGraphPanel::ChangeView(Gesture gesture, double x0, double x1, double y0, double y1) {
+    double a, b, c, d;
+    GetRanges(a, b, c, d);
+    if (HasMaps() && a == x0 && b == x1 && c == y0 && d == y1) return;
+    // Wheel steps and key presses join the run of their gesture while it goes on; a drag runs
+    // from its press to its release.
+    const bool joins =
+        gesture == gesture_ && (gesture == Gesture::kPan ||
+                                ((gesture == Gesture::kWheel || gesture == Gesture::kKey) &&
+                                 gestureTime_.isValid() && gestureTime_.elapsed() < kGestureRunMs));
+    if (!joins) history_->Leave({a, b, c, d});
+    gesture_ = gesture;
+    gestureTime_.start();
+    SetRanges(x0, x1, y0, y1, true);
+}
+
+void CGraphPanel::GoBack() {
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    gesture_ = Gesture::kNone;
+    if (const auto view = history_->Back({x0, x1, y0, y1}))
+        SetRanges(view->x0, view->x1, view->y0, view->y1, true);
+}
+
+void CGraphPanel::GoForward() {
+    double x0, x1, y0, y1;
+    GetRanges(x0, x1, y0, y1);
+    gesture_ = Gesture::kNone;
+    if (const auto view = history_->Forward({x0, x1, y0, y1}))
+        SetRanges(view->x0, view->x1, view->y0, view->y1, true);
+}
+
+void CGraphPanel::ClearHistory() {
+    history_->Clear();
+    gesture_ = Gesture::kNone;
 }
 
 void CGraphPanel::ApplyZoom() {
@@ -163,8 +233,9 @@ void CGraphPanel::ApplyZoom() {
     const int left = std::max(0, r.left()), top = std::max(0, r.top());
     const int right = std::min(width(), r.left() + r.width()),
               bottom = std::min(height(), r.top() + r.height());
-    SetRanges(xMap_->PixelToWorld(left * scale_), xMap_->PixelToWorld(right * scale_),
-              yMap_->PixelToWorld(bottom * scale_), yMap_->PixelToWorld(top * scale_), true);
+    ChangeView(Gesture::kZoom, xMap_->PixelToWorld(left * scale_),
+               xMap_->PixelToWorld(right * scale_), yMap_->PixelToWorld(bottom * scale_),
+               yMap_->PixelToWorld(top * scale_));
     update();
 }
 
@@ -217,16 +288,26 @@ void CGraphPanel::PanTo(const QPoint& pos) {
         yMap_->PixelToWorld(panPrevious_.y() * scale_) - yMap_->PixelToWorld(panLast_.y() * scale_);
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
-    SetRanges(x0 + dx, x1 + dx, y0 + dy, y1 + dy, true);
+    ChangeView(Gesture::kPan, x0 + dx, x1 + dx, y0 + dy, y1 + dy);
 }
 
 void CGraphPanel::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::BackButton || event->button() == Qt::ForwardButton) {
+        if (event->button() == Qt::BackButton) {
+            GoBack();
+        } else {
+            GoForward();
+        }
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
     if (event->modifiers() & Qt::ShiftModifier) {
+        gesture_ = Gesture::kNone;  // a new drag, a new step
         panPrevious_ = panLast_ = p;
         panActive_ = true;
         return;
@@ -320,16 +401,17 @@ void CGraphPanel::leaveEvent(QEvent* event) {
 }
 
 // Zooms the x range (or the y range) by `factor` around the world value under the mouse.
-void CGraphPanel::ZoomAround(double factor, const QPointF& widgetPos, bool vertical) {
+void CGraphPanel::ZoomAround(double factor, const QPointF& widgetPos, bool vertical,
+                             Gesture gesture) {
     if (!HasMaps()) return;
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
     if (vertical) {
         const double c = yMap_->PixelToWorld(widgetPos.y() * scale_);
-        SetRanges(x0, x1, c + (y0 - c) * factor, c + (y1 - c) * factor, true);
+        ChangeView(gesture, x0, x1, c + (y0 - c) * factor, c + (y1 - c) * factor);
     } else {
         const double c = xMap_->PixelToWorld(widgetPos.x() * scale_);
-        SetRanges(c + (x0 - c) * factor, c + (x1 - c) * factor, y0, y1, true);
+        ChangeView(gesture, c + (x0 - c) * factor, c + (x1 - c) * factor, y0, y1);
     }
 }
 
@@ -337,23 +419,43 @@ void CGraphPanel::PanBy(double fractionX, double fractionY) {
     double x0, x1, y0, y1;
     GetRanges(x0, x1, y0, y1);
     const double dx = (x1 - x0) * fractionX, dy = (y1 - y0) * fractionY;
-    SetRanges(x0 + dx, x1 + dx, y0 + dy, y1 + dy, true);
+    ChangeView(Gesture::kKey, x0 + dx, x1 + dx, y0 + dy, y1 + dy);
 }
 
 void CGraphPanel::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
     if (delta == 0) return;
     const double factor = std::pow(0.8, delta / 120.0);
-    ZoomAround(factor, event->position(), event->modifiers() & Qt::ControlModifier);
+    ZoomAround(factor, event->position(), event->modifiers() & Qt::ControlModifier,
+               Gesture::kWheel);
     event->accept();
 }
 
 void CGraphPanel::keyPressEvent(QKeyEvent* event) {
     const QPointF centre(width() / 2.0, height() / 2.0);
     const bool vertical = event->modifiers() & Qt::ControlModifier;
+    // Back and forth: Alt with an arrow, and Backspace for back.
+    if (event->modifiers() & Qt::AltModifier &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        if (event->key() == Qt::Key_Left) {
+            GoBack();
+        } else {
+            GoForward();
+        }
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace) {
+        GoBack();
+        event->accept();
+        return;
+    }
+    // Presses of another key start a new step.
+    if (event->key() != gestureKey_ && gesture_ == Gesture::kKey) gesture_ = Gesture::kNone;
+    gestureKey_ = event->key();
     switch (event->key()) {
-        case Qt::Key_Plus: ZoomAround(0.8, centre, vertical); break;
-        case Qt::Key_Minus: ZoomAround(1.25, centre, vertical); break;
+        case Qt::Key_Plus: ZoomAround(0.8, centre, vertical, Gesture::kKey); break;
+        case Qt::Key_Minus: ZoomAround(1.25, centre, vertical, Gesture::kKey); break;
         case Qt::Key_Left: PanBy(-0.1, 0); break;
         case Qt::Key_Right: PanBy(0.1, 0); break;
         case Qt::Key_Up: PanBy(0, 0.1); break;

@@ -3,7 +3,11 @@
 #pragma once
 
 class QPoint;
+class QString;
 class QWidget;
+
+// The text of the "Properties" command and the caption of the property sheet.
+QString PropertiesText();
 
 // Runs the graph's context menu built from `start` up (centred horizontally on the click), and
 // passes the chosen command to every participant on the way.

@@ -26,18 +26,21 @@ const uint16_t* PixelRow(const QImage& image, int y) {
 }
 
 // The colours of the shown series, each once, ordered by the last series that draws in it (that
-// series' pixels lie over the earlier ones).
+// series' pixels lie over the earlier ones; bands are drawn before the other series).
 std::vector<uint16_t> SeriesColours(const CGraphPanel& panel, uint16_t background) {
     std::vector<uint16_t> colours;
     CGraphWnd* graph = panel.GraphWindow();
     if (graph == nullptr) return colours;
-    int position = 0;
-    for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
-         s = graph->GetNextSeries(position)) {
-        if (!s->IsShown() || s->GetCount() == 0) continue;
-        const uint16_t c = ToRgb555(s->GetColor());
-        colours.erase(std::remove(colours.begin(), colours.end(), c), colours.end());
-        if (c != background) colours.push_back(c);
+    // In the order the panel draws them: the bands, then the lines.
+    for (const bool bands : {true, false}) {
+        int position = 0;
+        for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
+             s = graph->GetNextSeries(position)) {
+            if (s->IsBand() != bands || !s->IsShown() || s->GetCount() == 0) continue;
+            const uint16_t c = ToRgb555(s->GetColor());
+            colours.erase(std::remove(colours.begin(), colours.end(), c), colours.end());
+            if (c != background) colours.push_back(c);
+        }
     }
     return colours;
 }

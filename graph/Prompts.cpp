@@ -5,6 +5,13 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "res/Resources.h"
+
+namespace {
+// The name of a list of files of one type ("%1-Dateien").
+constexpr const char* kTextFileType = "G.files";
+}  // namespace
+
 void Prompts::Message(QWidget* parent, const QString& text, const QString& caption, Icon icon) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
@@ -59,6 +66,11 @@ QString Prompts::FilterSuffix(const QString& filter) {
         suffix += c;
     }
     return suffix;
+}
+
+QString Prompts::FileTypeFilter(const QString& type, const QString& suffix) {
+    return QString::fromStdString(kws::res::Text(kTextFileType)).arg(type) +
+           QStringLiteral(" (*.%1)").arg(suffix);
 }
 
 std::optional<QColor> Prompts::ChooseColor(QWidget* parent, const QColor& initial) {

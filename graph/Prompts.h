@@ -39,4 +39,7 @@ public:
 
     // The extension a filter such as "JPG Files (*.jpg)" stands for ("jpg"); empty for none.
     static QString FilterSuffix(const QString& filter);
+    // A file-dialog filter for one file type in the current language, such as
+    // "PNG-Dateien (*.png)" for `type` "PNG" and `suffix` "png".
+    static QString FileTypeFilter(const QString& type, const QString& suffix);
 };

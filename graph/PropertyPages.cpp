@@ -21,6 +21,10 @@ namespace {
 
 QString Tr(const char* key) { return QString::fromStdString(kws::res::Text(key)); }
 
+// The curve page's button for the selected curve: hides a shown curve, shows a hidden one.
+constexpr const char* kTextHide = "G.hide";
+constexpr const char* kTextShow = "G.show";
+
 QLineEdit* Edit(QWidget* parent, const char* id) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(id);
@@ -165,6 +169,13 @@ bool CGraphPropsListBox::ItemLook(int row, COLORREF& color, QString& name) const
     return true;
 }
 
+bool CGraphPropsListBox::ItemShown(int row) const {
+    QWidget* p = parentWidget();
+    auto* page = p ? dynamic_cast<CGraphicsPropertyPage*>(p) : nullptr;
+    if (page == nullptr || row < 0 || row >= static_cast<int>(page->Copies().size())) return true;
+    return page->Copies()[static_cast<size_t>(row)]->IsShown();
+}
+
 CGraphicsPropertyPage::CGraphicsPropertyPage(CGraphWnd* graph) : CPropertyPage(Tr("D106.caption")) {
     int position = 0;
     for (const CGraphProps* s = graph->GetFirstSeries(position); s != nullptr;
@@ -187,7 +198,7 @@ CGraphicsPropertyPage::CGraphicsPropertyPage(CGraphWnd* graph) : CPropertyPage(T
     };
     button(Tr("D106.1013"), "1013", 0, &CGraphicsPropertyPage::OnColor);
     button(Tr("D106.1012"), "1012", 1, &CGraphicsPropertyPage::OnName);
-    showHide_ = button(QStringLiteral("Hide"), "1026", 2, &CGraphicsPropertyPage::OnShowHide);
+    showHide_ = button(Tr(kTextHide), "1026", 2, &CGraphicsPropertyPage::OnShowHide);
     button(Tr("D106.1031"), "1031", 3, &CGraphicsPropertyPage::OnShowAll);
     layout->addWidget(new QLabel(Tr("D106.name"), this), 5, 0, 1, 2);
     nameEdit_ = Edit(this, "1002");
@@ -221,7 +232,7 @@ CGraphProps* CGraphicsPropertyPage::Selected() const {
 
 void CGraphicsPropertyPage::UpdateShowHideText() {
     if (const CGraphProps* s = Selected())
-        showHide_->setText(s->IsShown() ? QStringLiteral("Hide") : QStringLiteral("Show"));
+        showHide_->setText(Tr(s->IsShown() ? kTextHide : kTextShow));
 }
 
 void CGraphicsPropertyPage::OnColor() {
@@ -251,11 +262,13 @@ void CGraphicsPropertyPage::OnShowHide() {
     if (s == nullptr) return;
     s->SetShown(s->IsShown() ? 0 : 1);
     UpdateShowHideText();
+    list_->viewport()->update();
 }
 
 void CGraphicsPropertyPage::OnShowAll() {
     for (auto& c : copies_) c->SetShown(1);
     UpdateShowHideText();
+    list_->viewport()->update();
 }
 
 void CGraphicsPropertyPage::OnSelectionChange() {

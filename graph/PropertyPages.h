@@ -60,6 +60,7 @@ class CGraphPropsListBox : public CGraphList {
 public:
     explicit CGraphPropsListBox(QWidget* parent = nullptr);
     bool ItemLook(int row, COLORREF& color, QString& name) const override;
+    bool ItemShown(int row) const override;
 };
 
 // Colour, name and visibility of each series, on copies applied only on OK.

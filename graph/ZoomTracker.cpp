@@ -120,3 +120,29 @@ void ZoomTracker::Draw(QPainter& painter, bool withHandles) const {
     }
     painter.restore();
 }
+
+void ViewHistory::Push(std::deque<View>& steps, const View& view) {
+    steps.push_back(view);
+    if (steps.size() > kMaxSteps) steps.pop_front();
+}
+
+void ViewHistory::Leave(const View& left) {
+    Push(back_, left);
+    forward_.clear();
+}
+
+std::optional<ViewHistory::View> ViewHistory::Back(const View& current) {
+    if (back_.empty()) return std::nullopt;
+    const View view = back_.back();
+    back_.pop_back();
+    Push(forward_, current);
+    return view;
+}
+
+std::optional<ViewHistory::View> ViewHistory::Forward(const View& current) {
+    if (forward_.empty()) return std::nullopt;
+    const View view = forward_.back();
+    forward_.pop_back();
+    Push(back_, current);
+    return view;
+}

@@ -6,6 +6,9 @@
 #include <QPoint>
 #include <QRect>
 
+#include <deque>
+#include <optional>
+
 class QPainter;
 
 class ZoomTracker {
@@ -49,4 +52,34 @@ private:
     Hit hit_ = kOutside;
     QRect startRect_;
     QPoint startPoint_;
+};
+
+// The views the user has left, for going back and forth between them: each zoom, fit or pan
+// gesture leaves one step. At most kMaxSteps are kept each way; the oldest go first.
+class ViewHistory {
+public:
+    static constexpr size_t kMaxSteps = 50;
+
+    struct View {
+        double x0, x1, y0, y1;
+        bool operator==(const View&) const = default;
+    };
+
+    // The view `left` is being left for another one: it becomes the step back, and the steps
+    // forward are dropped.
+    void Leave(const View& left);
+    bool CanGoBack() const { return !back_.empty(); }
+    bool CanGoForward() const { return !forward_.empty(); }
+    // The view to go back (forward) to from `current`, which becomes the step the other way.
+    std::optional<View> Back(const View& current);
+    std::optional<View> Forward(const View& current);
+    void Clear() {
+        back_.clear();
+        forward_.clear();
+    }
+
+private:
+    static void Push(std::deque<View>& steps, const View& view);
+
+    std::deque<View> back_, forward_;
 };

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QSettings>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,7 +74,11 @@ int IncompletePdfReason(const std::string& path) {
     return reason;
 }
 
-constexpr const char* kSaveFilter = "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)";
+// The picture types offered by the save dialog, the first one chosen at first.
+QString SaveFilter() {
+    return Prompts::FileTypeFilter("PNG", "png") + ";;" + Prompts::FileTypeFilter("JPG", "jpg") +
+           ";;" + Prompts::FileTypeFilter("BMP", "bmp");
+}
 
 QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
 QString Text(int id, const QString& argument) {
@@ -148,6 +154,35 @@ QString WithChosenSuffix(const QString& path, const QString& chosenFilter) {
     return path + "." + (suffix.isEmpty() ? QStringLiteral("png") : suffix);
 }
 
+// The printer and paper chosen last, kept in the settings for the next print.
+constexpr const char* kSettingPrinter = "Print/Printer";
+constexpr const char* kSettingPaper = "Print/Paper";
+
+void RestorePrinterChoice(QPrinter& printer) {
+    QSettings settings;
+    const QString name = settings.value(kSettingPrinter).toString();
+    if (!name.isEmpty() && QPrinterInfo::availablePrinterNames().contains(name))
+        printer.setPrinterName(name);
+    // The paper by its key ("A4", "Letter", ...); an unknown one leaves the printer's own.
+    const QString paper = settings.value(kSettingPaper).toString();
+    for (int id = 0; !paper.isEmpty() && id <= QPageSize::LastPageSize; ++id) {
+        const QPageSize size(static_cast<QPageSize::PageSizeId>(id));
+        if (size.isValid() && size.key() == paper) {
+            printer.setPageSize(size);
+            break;
+        }
+    }
+}
+
+void StorePrinterChoice(const QPrinter& printer) {
+    QSettings settings;
+    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty())
+        settings.setValue(kSettingPrinter, printer.printerName());
+    const QPageSize size = printer.pageLayout().pageSize();
+    if (size.isValid() && size.id() != QPageSize::Custom)
+        settings.setValue(kSettingPaper, size.key());
+}
+
 }  // namespace
 
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
@@ -167,7 +202,7 @@ void OnSaveCommand(CNewGraph& dialog) {
         PrepareForDrawing(dialog);
         QString chosenFilter;
         QString path = Prompts::Get().SaveFile(&dialog, QString(), QStringLiteral("bild00"),
-                                               kSaveFilter, "png", &chosenFilter);
+                                               SaveFilter(), "png", &chosenFilter);
         if (path.isEmpty()) return;
         path = WithChosenSuffix(path, chosenFilter);
         QString failure;
@@ -246,9 +281,12 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
         };
         const QRect graphBox = deviceBox({r, 0.4, r + 7.0, 8.5});
         frame->Container()->DrawPicture(painter, graphBox, page.DpiX(), page.DpiY());
+        // The legend under its caption "Legende", from the box's corner to the printable
+        // area's right and bottom edges, in type that stays readable on any paper.
         const PageBox box = PrintedLegendBox(r, page.PageWidthInches());
-        DrawLegendRows(painter, deviceBox(box), page.DpiY(), *frame);
-        page.Print(box.bottom + 0.05, 7.85, 0x81u, 12, "%s", kws::res::Text(134).c_str());
+        const QRect legendArea(QPoint(page.UnitsX(box.left), page.UnitsY(box.top)),
+                               QPoint(printer.width() - 1, printer.height() - 1));
+        DrawPrintedLegend(painter, legendArea, QString::fromStdString(kws::res::Text(134)), *frame);
         ok = painter.end();
         if (!ok) printer.abort();
     }
@@ -266,9 +304,11 @@ bool PrintGraphPage(CNewGraph& dialog, QPrinter& printer, QString* failure) {
 void OnPrintCommand(CNewGraph& dialog) {
     try {
         QPrinter printer(QPrinter::HighResolution);
+        RestorePrinterChoice(printer);
         printer.setPageOrientation(QPageLayout::Landscape);
         QPrintDialog setup(&printer, &dialog);
         if (Prompts::Get().Exec(setup) != QDialog::Accepted) return;
+        StorePrinterChoice(printer);
         QString failure;
         if (!PrintGraphPage(dialog, printer, &failure))
             Prompts::Get().Message(&dialog, failure, Caption(), Prompts::kExclamation);

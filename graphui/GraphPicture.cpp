@@ -37,20 +37,19 @@ void DrawRows(QPainter& painter, const QRect& viewport, const CGraphList& list) 
         COLORREF color = 0;
         QString name;
         if (list.ItemLook(row, color, name))
-            DrawSeriesRow(painter, rect, false, color, name, list.palette());
+            DrawSeriesRow(painter, rect, false, color, name, list.palette(), list.ItemShown(row));
     }
     painter.restore();
 }
 
-// The legend strip above the plot, `width` window pixels wide: the legend bar's face, its
-// gripper and close button where the window has them, and the series list stretched with the
-// width as the window stretches it.
+// The legend strip above the plot, `width` window pixels wide: the legend bar's face and the
+// series list stretched with the width as the window stretches it. The bar's window controls
+// (its gripper, close button and the sizing edge below it) belong to the screen, not to the
+// picture: the face is left plain where they are.
 void DrawLegendStrip(QPainter& painter, int width, int height, CGraphFrame& frame) {
     CPointViewBar* bar = frame.LegendBar();
     const CGraphList* list = bar->SeriesList();
     painter.fillRect(QRect(0, 0, width, height), frame.palette().color(frame.backgroundRole()));
-    if (QWidget* title = bar->titleBarWidget(); title != nullptr && title->isVisible())
-        title->render(&painter, title->mapTo(&frame, QPoint(0, 0)));
     const QPoint at = list->mapTo(&frame, QPoint(0, 0));
     const int rightMargin = frame.width() - (at.x() + list->width());
     const QRect listRect(at.x(), at.y(), std::max(0, width - at.x() - rightMargin), list->height());
@@ -70,16 +69,6 @@ void DrawLegendStrip(QPainter& painter, int width, int height, CGraphFrame& fram
              listRect.adjusted(inner.left(), inner.top(), inner.right() + 1 - list->width(),
                                inner.bottom() + 1 - list->height()),
              *list);
-    // The handle between the legend and the plot, as the frame's style draws it.
-    const int handleHeight =
-        frame.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &frame);
-    QStyleOption handle;
-    handle.initFrom(&frame);
-    handle.state &= ~(QStyle::State_MouseOver | QStyle::State_HasFocus);
-    handle.state |= QStyle::State_Horizontal;
-    handle.rect = QRect(0, height - handleHeight, width, handleHeight);
-    frame.style()->drawPrimitive(QStyle::PE_IndicatorDockWidgetResizeHandle, &handle, &painter,
-                                 &frame);
 }
 
 }  // namespace
@@ -115,25 +104,49 @@ QImage GraphPicture(CGraphFrame& frame, const QSize& size) {
     return picture;
 }
 
-void DrawLegendRows(QPainter& painter, const QRect& box, double dpi, CGraphFrame& frame) {
+int DrawPrintedLegend(QPainter& painter, const QRect& box, const QString& caption,
+                      CGraphFrame& frame) {
     const CGraphList* list = frame.LegendBar()->SeriesList();
-    if (list->count() == 0 || box.isEmpty()) return;
-    // The rows as wide as the swatch and the longest name need, in the window's pixels.
-    const QFontMetrics metrics(list->font(), list);
-    int width = 0;
+    if (box.isEmpty()) return box.top();
+    // Point sizes are the device's own: the painter draws in device pixels.
+    const double dpi = painter.device() != nullptr ? painter.device()->logicalDpiY() : 96.0;
+    auto pixels = [dpi](double points) { return points * dpi / 72.0; };
+    QFont font(list->font().family());
+    font.setPointSizeF(kPrintedLegendPoints);
+    QFont bold = font;
+    bold.setPointSizeF(kPrintedCaptionPoints);
+    bold.setBold(true);
+    painter.save();
+    painter.setClipRect(box);
+    // The caption, then one row per series: a swatch of the text's height and the name, which
+    // wraps within the box rather than getting smaller.
+    painter.setFont(bold);
+    painter.setPen(Qt::black);
+    const QFontMetricsF captionMetrics(bold, painter.device());
+    const QRectF captionRect(box.left(), box.top(), box.width(), captionMetrics.height());
+    painter.drawText(captionRect, Qt::AlignLeft | Qt::AlignTop, caption);
+    double y = captionRect.bottom() + pixels(kPrintedLegendPoints) * 0.6;
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+    const double swatch = metrics.ascent();
+    const double gap = pixels(kPrintedLegendPoints) * 0.6;
+    const double textLeft = box.left() + swatch + gap;
+    const double textWidth = std::max(1.0, box.left() + box.width() - textLeft);
     for (int row = 0; row < list->count(); ++row) {
         COLORREF color = 0;
         QString name;
-        if (list->ItemLook(row, color, name))
-            width = std::max(width, 25 + metrics.horizontalAdvance(name) + 3);
+        if (!list->ItemLook(row, color, name)) continue;
+        const bool shown = list->ItemShown(row);
+        const QRectF textRect =
+            metrics.boundingRect(QRectF(textLeft, y, textWidth, 1e6), Qt::TextWordWrap, name);
+        const QColor fill = shown ? ToQColor(color) : HiddenSwatchColor(color);
+        painter.fillRect(QRectF(box.left(), y + (metrics.height() - swatch) / 2, swatch, swatch),
+                         fill);
+        painter.setPen(shown ? QColor(Qt::black) : QColor(Qt::gray));
+        painter.drawText(QRectF(textLeft, y, textWidth, textRect.height()),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, name);
+        y += textRect.height() + metrics.height() * 0.35;
     }
-    const int height = list->count() * CGraphList::kRowHeight;
-    const double scale = std::min(
-        {dpi / list->logicalDpiY(), box.width() / double(width), box.height() / double(height)});
-    painter.save();
-    painter.setClipRect(box);
-    painter.translate(box.topLeft());
-    painter.scale(scale, scale);
-    DrawRows(painter, QRect(0, 0, width, height), *list);
     painter.restore();
+    return static_cast<int>(std::ceil(y));
 }

@@ -8,6 +8,7 @@
 class CGraphFrame;
 class QPainter;
 class QRect;
+class QString;
 class QSize;
 
 // Draws what the graph window shows into `rect` of `painter` (one device pixel per painter
@@ -20,7 +21,11 @@ void DrawGraphPicture(QPainter& painter, const QRect& rect, double dpi, CGraphFr
 // Throws std::bad_alloc when its memory cannot be had.
 QImage GraphPicture(CGraphFrame& frame, const QSize& size);
 
-// The legend's rows (colour swatch and name) as the series list draws them, at their size in the
-// window converted to `dpi`, from the top-left corner of `box`; smaller when they need more room
-// than `box` has. Nothing is drawn outside `box`.
-void DrawLegendRows(QPainter& painter, const QRect& box, double dpi, CGraphFrame& frame);
+// The legend of a printed page from the top-left corner of `box`: the caption above one row per
+// series (colour swatch and name; a hidden series greyed), the names at kPrintedLegendPoints
+// and the caption at kPrintedCaptionPoints of the painter's device whatever the page's scale;
+// a name too long for the box wraps. Returns the device row below the last entry.
+inline constexpr double kPrintedLegendPoints = 9.0;
+inline constexpr double kPrintedCaptionPoints = 12.0;
+int DrawPrintedLegend(QPainter& painter, const QRect& box, const QString& caption,
+                      CGraphFrame& frame);

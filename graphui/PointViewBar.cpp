@@ -208,7 +208,7 @@ void CPointViewBar::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 int CPointViewBar::AppendMenuItems(QMenu* menu) {
-    QAction* a = menu->addAction(QStringLiteral("Properties"));
+    QAction* a = menu->addAction(PropertiesText());
     a->setData(kCmdProperties);
     return 0;
 }

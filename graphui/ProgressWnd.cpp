@@ -15,11 +15,17 @@
 
 #include "res/Resources.h"
 
+namespace {
+// The cancel button's word in the current language; the label has a blank on either side.
+constexpr const char* kTextCancel = "G.cancel";
+}  // namespace
+
 CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, bool smooth)
     : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::CustomizeWindowHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     title_ = title;
+    cancelLabel_ = " " + QString::fromStdString(kws::res::Text(kTextCancel)) + " ";
     setWindowTitle(title_);
     setCursor(Qt::BusyCursor);
     setAutoFillBackground(true);

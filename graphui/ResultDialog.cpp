@@ -58,12 +58,14 @@ PointColumn ColumnOf(int kind, int s) {
 }  // namespace
 
 std::vector<CNewGraph::SeriesLook> CNewGraph::SeriesOf(int kind) {
-    if (kind != 0) return {{127, RGB(0, 188, 255)}, {128, RGB(255, 0, 0)}, {129, RGB(0, 255, 0)}};
-    return {{130, RGB(0, 188, 255)}, {131, RGB(255, 0, 0)},   {127, RGB(0, 0, 255)},
-            {129, RGB(0, 255, 0)},   {132, RGB(255, 0, 255)}, {133, RGB(255, 127, 0)}};
+    if (kind != 0)
+        return {{127, RGB(0, 188, 255)}, {128, RGB(255, 0, 0), true}, {129, RGB(0, 255, 0)}};
+    return {{130, RGB(0, 188, 255)}, {131, RGB(255, 0, 0)},         {127, RGB(0, 0, 255)},
+            {129, RGB(0, 255, 0)},   {132, RGB(255, 0, 255), true}, {133, RGB(255, 127, 0), true}};
 }
 
 CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
+    owner_ = parent != nullptr ? parent->window() : QApplication::activeModalWidget();
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowIcon(AppIcon());
@@ -181,12 +183,20 @@ bool CNewGraph::FillGraph() {
         seriesSlots.push_back(graph_->AddSeries(
             series[s].color, QString::fromStdString(Format(series[s].stringId)), 1, 1, 0));
         graph_->ReadSeriesFrom(seriesSlots.back(), table, ColumnOf(kind_, static_cast<int>(s)));
+        if (series[s].band) graph_->GetSeries(seriesSlots.back())->SetBand(true);
     }
     auto cancelled = [&] {
         // An event handler that ran out of memory while the progress window pumped, or a
         // notification that did, ends the build as an allocation here would.
         if (TakeAllocationFailure()) throw std::bad_alloc();
         if (!progress.Cancelled()) return false;
+        // This dialog is not shown yet: the message, centred on it, is to show over the
+        // window the evaluation was started from.
+        if (owner_ != nullptr && owner_ != this) {
+            const QRect over =
+                owner_->isMinimized() ? owner_->normalGeometry() : owner_->geometry();
+            move(over.center() - QPoint(width() / 2, height() / 2));
+        }
         Prompts::Get().Message(this, QString::fromStdString(kws::res::Text(125)), caption);
         progress.DestroyWindow();
         return true;
@@ -236,6 +246,7 @@ bool CNewGraph::FillGraph() {
         panel->FitToData(4105);
         double y0, y1;
         panel->GetRanges(fittedX0_, fittedX1_, y0, y1);
+        panel->ClearHistory();  // the fitted view is the first one
     }
     if (CGraphFrame* frame = Frame()) {
         frame->DockLegend();
@@ -270,6 +281,13 @@ void CNewGraph::resizeEvent(QResizeEvent* event) {
     save_->setGeometry(10, cy - 36, 80, 33);
     print_->setGeometry(145, cy - 36, 80, 33);
     statistics_->setGeometry(280, cy - 36, 80, 33);
+}
+
+void CNewGraph::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // "+", "-", the arrows and Home work on the plot from the start.
+    if (graph_ != nullptr && graph_->Panel() != nullptr)
+        graph_->Panel()->setFocus(Qt::OtherFocusReason);
 }
 
 void CNewGraph::OnClose() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -67,11 +68,18 @@ public:
     struct SeriesLook {
         int stringId;
         uint32_t color;  // COLORREF
+        // Drawn before the other curves: its pixel columns fill up to bands (a pump's on and
+        // off over a long window) that would hide the lines.
+        bool band = false;
     };
     static std::vector<SeriesLook> SeriesOf(int kind);
+    // The window this dialog belongs to (the main dialog): the one that was running modally
+    // when it was made, or its parent's window. Messages during the build show over it.
+    QWidget* OwnerWindow() const { return owner_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
@@ -89,6 +97,7 @@ private:
     QPushButton* print_;
     QPushButton* statistics_;
     StatisticsWindow* statisticsWindow_ = nullptr;
+    QPointer<QWidget> owner_;
     double fittedX0_ = 0.0, fittedX1_ = 0.0;
     QString title_;
     bool buildTried_ = false;

@@ -6,11 +6,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -168,8 +170,59 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
             });
         }
     }
-    resize(640, 680);
     UpdateVisibleRange();
+    SizeToContent();
+    PlaceBeside(dialog);
+}
+
+void StatisticsWindow::SizeToContent() {
+    // As large as the figures need without scrolling, within the screen: the layout works out
+    // the window for a table of that size.
+    figures_->resizeColumnsToContents();
+    figures_->resizeRowsToContents();
+    const int frame = 2 * figures_->frameWidth();
+    const QSize content(figures_->horizontalHeader()->length() + frame,
+                        figures_->horizontalHeader()->sizeHint().height() +
+                            figures_->verticalHeader()->length() + frame);
+    const QSize before = figures_->minimumSize();
+    figures_->setMinimumSize(content);
+    layout()->invalidate();
+    QSize wanted = layout()->totalMinimumSize();
+    figures_->setMinimumSize(before);
+    layout()->invalidate();
+    if (const QScreen* screen = this->screen())
+        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    resize(wanted);
+}
+
+void StatisticsWindow::PlaceBeside(const QWidget& result) {
+    // Beside the result window, not over its graph: on the right where the screen has room,
+    // else on the left, else on the side with more room, as far out as the screen allows.
+    const QScreen* screen = result.screen() != nullptr ? result.screen() : this->screen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const QRect outer = result.frameGeometry();
+    // This window's frame is not known before it shows; take the result window's edges.
+    const QMargins edges(
+        result.geometry().left() - outer.left(), result.geometry().top() - outer.top(),
+        outer.right() - result.geometry().right(), outer.bottom() - result.geometry().bottom());
+    const int fullWidth = width() + edges.left() + edges.right();
+    const int fullHeight = height() + edges.top() + edges.bottom();
+    const int roomRight = area.right() - outer.right();
+    const int roomLeft = outer.left() - area.left();
+    int left;
+    if (roomRight >= fullWidth) {
+        left = outer.right() + 1;
+    } else if (roomLeft >= fullWidth) {
+        left = outer.left() - fullWidth;
+    } else if (roomRight >= roomLeft) {
+        left = area.right() + 1 - fullWidth;
+    } else {
+        left = area.left();
+    }
+    const int top =
+        std::clamp(outer.top(), area.top(), std::max(area.top(), area.bottom() + 1 - fullHeight));
+    move(left, top);  // a window's position is that of its frame
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
@@ -270,7 +323,12 @@ void StatisticsWindow::FitWidth() {
         if (!figures_->isColumnHidden(c)) columns += figures_->horizontalHeader()->sectionSize(c);
     }
     const int needed = columns + (width() - figures_->viewport()->width());
-    if (needed > width()) resize(needed, height());
+    if (needed <= width()) return;
+    // A window left of the result window grows to the left, away from the graph.
+    const bool leftOfResult = geometry().center().x() < dialog_.geometry().center().x();
+    const int grow = needed - width();
+    resize(needed, height());
+    if (leftOfResult) move(pos().x() - grow, pos().y());
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
@@ -291,7 +349,7 @@ bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
 
 void StatisticsWindow::OnSaveDraws() {
     const QString path = Prompts::Get().SaveFile(this, QString(), QStringLiteral("zapfungen"),
-                                                 QStringLiteral("TSV Files (*.tsv)"), "tsv");
+                                                 Prompts::FileTypeFilter("TSV", "tsv"), "tsv");
     if (path.isEmpty()) return;
     QString failure;
     if (!SaveDraws(path, &failure)) {

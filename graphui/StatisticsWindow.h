@@ -49,6 +49,8 @@ private:
     void FillColumn(int column, const kws::rec::WindowStatistics& s, size_t begin, size_t end);
     void OnSaveDraws();
     void FitWidth();
+    void SizeToContent();
+    void PlaceBeside(const QWidget& result);
     QString Number(double v, int decimals) const;
     QString Count(int64_t n) const;
     QString Duration(int64_t seconds) const;

@@ -110,11 +110,16 @@ TEST(PanelInteraction, ContextMenuHoldsTheItemsWithChecksAndGreying) {
     EXPECT_EQ(top[1]->text(), "Anpassen...");
     EXPECT_EQ(top[2]->text(), "Anzeigen");
     const auto zoom = top[0]->menu()->actions();
-    ASSERT_EQ(zoom.size(), 2);
+    ASSERT_EQ(zoom.size(), 5);
     EXPECT_EQ(zoom[0]->text(), "Zoom-Werkzeug");
     EXPECT_FALSE(zoom[0]->isChecked());
     EXPECT_EQ(zoom[1]->text(), "Anwenden");
     EXPECT_FALSE(zoom[1]->isEnabled());
+    // Back and forth through the views: greyed while there is nowhere to go.
+    EXPECT_EQ(zoom[3]->text(), "Zurück");
+    EXPECT_FALSE(zoom[3]->isEnabled());
+    EXPECT_EQ(zoom[4]->text(), "Vor");
+    EXPECT_FALSE(zoom[4]->isEnabled());
     const auto fit = top[1]->menu()->actions();
     ASSERT_EQ(fit.size(), 3);
     EXPECT_EQ(fit[1]->text(), "Höhe");
@@ -137,30 +142,39 @@ TEST(PanelInteraction, ContextMenuHoldsTheItemsWithChecksAndGreying) {
 TEST(PanelInteraction, FitToDataArithmetic) {
     GraphFixture f;
     f.graph->AddSeries(RGB(0, 0, 0), "s", 1, 1, 0);
+    f.graph->AddSeries(RGB(0, 0, 9), "hidden", 1, 1, 0);
     f.graph->SetModeFlags(0, 1);
-    for (int i = 0; i < 3600; ++i)
-        f.graph->AddPoint(0, i, i == 7 ? 10 : i == 9 ? 60 : 30, 1, -1, 0);
+    for (int i = 0; i < 3600; ++i) {
+        f.graph->AddPoint(0, i, i == 7 ? 10 : i == 9 ? 60 : i == 1000 ? 47.5 : 30, 1, -1, 0);
+        f.graph->AddPoint(1, i, 1000, 1, -1, 0);
+    }
+    f.graph->GetSeries(1)->SetShown(0);
     CGraphPanel* p = f.Panel();
-    p->SetRanges(100, 200, 0, 1, true);
-    p->OnMenuCommand(4105);
-    double x0, x1, y0, y1;
-    Ranges(p, x0, x1, y0, y1);
-    EXPECT_EQ(x0, 4);
-    EXPECT_EQ(x1, 3595);
-    EXPECT_EQ(y0, 6);
-    EXPECT_EQ(y1, 64);
-    p->OnMenuCommand(4103);  // "Breite": fit x, keep y (widened by 4 at each end)
-    Ranges(p, x0, x1, y0, y1);
-    EXPECT_EQ(y0, 2);
-    EXPECT_EQ(y1, 68);
-    p->OnMenuCommand(4103);
-    Ranges(p, x0, x1, y0, y1);
-    EXPECT_EQ(y0, -2);
-    EXPECT_EQ(y1, 72);
-    p->OnMenuCommand(4104);  // "Höhe": fit y, keep x
-    Ranges(p, x0, x1, y0, y1);
-    EXPECT_EQ(x0, 8);
-    EXPECT_EQ(y0, 6);
+    // Each row: the view before, the command, the view after (worked out by hand: "Seite" shrinks
+    // the data's x by 4 and widens its y by 4; "Breite" the same x with y kept exactly; "Höhe"
+    // x kept, y the shown values within it widened by 4; hidden curves never count).
+    struct Row {
+        double before[4];
+        int command;
+        double after[4];
+    } rows[] = {
+        {{100, 200, 0, 1}, 4105, {4, 3595, 6, 64}},
+        {{100, 200, 44, 52}, 4103, {4, 3595, 44, 52}},
+        {{4, 3595, 44, 52}, 4103, {4, 3595, 44, 52}},
+        {{100, 200, 0, 1}, 4104, {100, 200, 26, 34}},
+        {{990, 1010, 0, 1}, 4104, {990, 1010, 26, 51.5}},
+        {{5, 10, 0, 1}, 4104, {5, 10, 6, 64}},
+        {{7.2, 7.8, 0, 1}, 4104, {7.2, 7.8, 6, 34}},   // no sample inside: its neighbours
+        {{200, 100, 1, 0}, 4104, {200, 100, 34, 26}},  // reversed ranges stay reversed
+    };
+    for (const Row& r : rows) {
+        p->SetRanges(r.before[0], r.before[1], r.before[2], r.before[3], true);
+        p->OnMenuCommand(r.command);
+        double v[4];
+        Ranges(p, v[0], v[1], v[2], v[3]);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_DOUBLE_EQ(v[i], r.after[i]) << "command " << r.command << " end " << i;
+    }
 }
 
 TEST(PanelInteraction, WheelAndKeysGoThroughSetRanges) {
@@ -199,9 +213,9 @@ TEST(PropertySheet, AppliesOnOkAndChangesNothingOnCancel) {
         edit(sheet, "1023", "Wärme");
         auto* page = sheet.findChild<CGraphicsPropertyPage*>();
         page->OnShowHide();  // hides "eins"
-        EXPECT_EQ(page->ShowHideButton()->text(), "Show");
+        EXPECT_EQ(page->ShowHideButton()->text(), "Einblenden");
         page->OnShowAll();
-        EXPECT_EQ(page->ShowHideButton()->text(), "Hide");
+        EXPECT_EQ(page->ShowHideButton()->text(), "Ausblenden");
         page->OnShowHide();
         page->Copies()[1]->SetColor(RGB(1, 2, 3));
     };

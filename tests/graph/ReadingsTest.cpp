@@ -133,30 +133,3 @@ TEST(FitToData, ShortSeriesGetAForwardXRange) {
         EXPECT_EQ(v.y1, c.count == 1 ? 14 : c.count == 2 ? 15 : 16) << c.count;
     }
 }
-
-TEST(FitToData, KeptRangesOfWidthAndHeight) {
-    GraphFixture f;
-    AddSeries(f, {{5, 9, 7, 6, 8, 5, 9, 7, 6, 8, 5, 9}});
-    CGraphPanel* p = f.Panel();
-    // "Breite" fits x and keeps y, widened by 4 at each end as before.
-    p->SetRanges(20, 30, 0, 50, true);
-    p->FitToData(4103);
-    View v = Ranges(p);
-    EXPECT_EQ(v.x0, 4);
-    EXPECT_EQ(v.x1, 7);
-    EXPECT_EQ(v.y0, -4);
-    EXPECT_EQ(v.y1, 54);
-    // "Höhe" fits y and keeps x: trimmed where that leaves a range, else kept as it is.
-    p->SetRanges(20, 40, 0, 50, true);
-    p->FitToData(4104);
-    v = Ranges(p);
-    EXPECT_EQ(v.x0, 24);
-    EXPECT_EQ(v.x1, 36);
-    EXPECT_EQ(v.y0, 1);
-    EXPECT_EQ(v.y1, 13);
-    p->SetRanges(2, 6, 0, 50, true);
-    p->FitToData(4104);
-    v = Ranges(p);
-    EXPECT_EQ(v.x0, 2);
-    EXPECT_EQ(v.x1, 6);
-}

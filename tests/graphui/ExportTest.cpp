@@ -88,7 +88,7 @@ TEST(SaveCommand, WritesA1280x1024PictureOfTheWholeGraph) {
     prompts.savePath = dir.filePath("graph.png");
     OnSaveCommand(*b.dialog);
     EXPECT_EQ(prompts.saveSuggested, "bild00");
-    EXPECT_EQ(prompts.saveFilter, "PNG Files (*.png);;JPG Files (*.jpg);;BMP Files (*.bmp)");
+    EXPECT_EQ(prompts.saveFilter, "PNG-Dateien (*.png);;JPG-Dateien (*.jpg);;BMP-Dateien (*.bmp)");
     EXPECT_EQ(prompts.saveSuffix, "png");
     QImage saved(prompts.savePath);
     ASSERT_FALSE(saved.isNull());

@@ -146,7 +146,7 @@ TEST(PointViewBar, MenuHoldsPropertiesAloneAndItsSheetHasNoViewPage) {
     QMenu menu;
     bar->BuildContextMenu(&menu);
     ASSERT_EQ(menu.actions().size(), 1);
-    EXPECT_EQ(menu.actions()[0]->text(), "Properties");
+    EXPECT_EQ(menu.actions()[0]->text(), "Eigenschaften");
     ScriptedPrompts prompts;
     QStringList tabs;
     prompts.onExec = [&](QDialog& sheet) {
