@@ -45,8 +45,12 @@ enum GraphCommand : int {
     kCmdFitPage = 4105,
     kCmdLegend = 4106,
     kCmdProperties = 4107,
+    // The readout of every curve at the sample under the mouse (beside "track the mouse").
+    kCmdReadout = 4130,
 };
-inline bool IsGraphCommand(int id) { return id >= kCmdMarkPoints && id <= kCmdProperties; }
+inline bool IsGraphCommand(int id) {
+    return (id >= kCmdMarkPoints && id <= kCmdProperties) || id == kCmdReadout;
+}
 
 // Result codes of modal dialogs.
 enum : int { IDOK = 1, IDCANCEL = 2 };
