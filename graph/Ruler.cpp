@@ -218,8 +218,19 @@ RulerTarget FHRuler::ScreenTarget() const {
     return target;
 }
 
+namespace {
+
+// Room kept between two time labels (or dates): two spaces of the label font.
+int TimeLabelGap(const RulerTarget& target) {
+    int H = 0;
+    return 2 * QFontMetrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
+                   .horizontalAdvance(QLatin1Char(' '));
+}
+
+}  // namespace
+
 std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, const QRect& rect,
-                                                    const RulerTarget& target) const {
+                                                    const RulerTarget& target, bool thin) const {
     std::vector<LabelPlan> plan;
     // Labels stay inside the frame and clear of the right margin; one near an end is moved
     // inward rather than left out, as long as its tick stays under it.
@@ -231,13 +242,18 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, c
     const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H));
     const char* timeFormat = ticks.step.ShowsSeconds() ? "%H:%M:%S" : "%H:%Mh";
     // Centred on x, moved inward at the ends; false when it does not fit beside its tick.
+    bool moved = false;
     auto place = [&](double x, int width, int& left) {
         left = static_cast<int>(std::floor(x)) - width / 2;
+        const int centred = left;
         left = std::max(std::min(left, rightLimit - width), leftLimit);
+        moved = moved || left != centred;
         return left + width <= rightLimit && x >= left - line - 1 && x <= left + width + line + 1;
     };
     bool anyDrawn = false;
     kws::rec::LocalFields previous{};  // of the last drawn label
+    const int gap = TimeLabelGap(target);
+    int timeEnd = INT32_MIN, dateEnd = INT32_MIN;  // where the last drawn texts end, with a gap
     for (int i = 0; i < ticks.ticks.Count(); ++i) {
         LabelPlan label;
         // The panel's grid lines lie on device pixels; the ruler lies below the panel.
@@ -246,6 +262,7 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, c
                       target.panelScale +
                   target.panelOffset;
         const size_t k = static_cast<size_t>(i);
+        moved = false;
         if (k < ticks.times.size() && k < ticks.labelled.size() && ticks.labelled[k]) {
             const int64_t t = ticks.times[k];
             kws::rec::LocalFields l{};
@@ -270,9 +287,19 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, c
                     label.dateWidth = 0;
                 }
             }
+            label.moved = moved;
+            // Thinning: a label running into the one drawn before is left out (its tick stays).
+            if (thin && label.drawn &&
+                (label.left < timeEnd || (!label.date.isEmpty() && label.dateLeft < dateEnd))) {
+                label.drawn = false;
+                label.date.clear();
+                label.dateWidth = 0;
+            }
             if (label.drawn) {
                 previous = l;
                 anyDrawn = true;
+                timeEnd = label.left + label.timeWidth + gap;
+                if (!label.date.isEmpty()) dateEnd = label.dateLeft + label.dateWidth + gap;
             }
         }
         plan.push_back(label);
@@ -282,19 +309,21 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, c
 
 bool FHRuler::Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target,
                       double minDistance) const {
-    int H = 0;
-    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
-                        .horizontalAdvance(QLatin1Char(' '));
+    const int gap = TimeLabelGap(target);
     const LabelPlan* lastTime = nullptr;
     const LabelPlan* lastDate = nullptr;
     for (const LabelPlan& label : plan) {
         if (!label.drawn) continue;
         if (lastTime != nullptr && label.x - lastTime->x < minDistance) continue;
-        if (lastTime != nullptr && label.left < lastTime->left + lastTime->timeWidth + gap)
+        // A label moved inward at an end may meet its neighbour: thinning settles that.
+        const bool counts = !label.moved && (lastTime == nullptr || !lastTime->moved);
+        if (counts && lastTime != nullptr &&
+            label.left < lastTime->left + lastTime->timeWidth + gap)
             return true;
         lastTime = &label;
         if (label.date.isEmpty()) continue;
-        if (lastDate != nullptr && label.dateLeft < lastDate->dateLeft + lastDate->dateWidth + gap)
+        if (!label.moved && lastDate != nullptr && !lastDate->moved &&
+            label.dateLeft < lastDate->dateLeft + lastDate->dateWidth + gap)
             return true;
         lastDate = &label;
     }
@@ -302,27 +331,9 @@ bool FHRuler::Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& tar
 }
 
 void FHRuler::Thin(TimeTickPlan& plan, const QRect& rect, const RulerTarget& target) const {
-    int H = 0;
-    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
-                        .horizontalAdvance(QLatin1Char(' '));
-    // Dates and short seconds depend on the label drawn before, so each round looks again at
-    // what the last one left; labels are only ever taken away.
-    for (int round = 0; round < 8; ++round) {
-        const std::vector<LabelPlan> labels = PlanLabels(plan, rect, target);
-        int timeEnd = INT32_MIN, dateEnd = INT32_MIN;
-        bool changed = false;
-        for (size_t k = 0; k < labels.size(); ++k) {
-            const LabelPlan& l = labels[k];
-            if (!l.drawn) continue;
-            if (l.left < timeEnd || (!l.date.isEmpty() && l.dateLeft < dateEnd)) {
-                plan.labelled[k] = 0;
-                changed = true;
-                continue;
-            }
-            timeEnd = l.left + l.timeWidth + gap;
-            if (!l.date.isEmpty()) dateEnd = l.dateLeft + l.dateWidth + gap;
-        }
-        if (!changed) return;
+    const std::vector<LabelPlan> labels = PlanLabels(plan, rect, target, true);
+    for (size_t k = 0; k < labels.size() && k < plan.labelled.size(); ++k) {
+        if (!labels[k].drawn) plan.labelled[k] = 0;
     }
 }
 
@@ -377,8 +388,9 @@ TimeTickPlan FHRuler::TimeTicks(const QRect& rect, const RulerTarget& target) co
     const std::vector<TimeStep>& steps = TimeSteps();
     // Steps with more ticks than labels could ever fit are not looked at.
     const size_t allLimit = static_cast<size_t>(std::max(0, width) / narrowest) + 2;
-    // Ticks closer than half their even spacing stand in a gap of the recording, where few
-    // samples carry the time of many: their labels are thinned rather than the step widened.
+    // Ticks clearly closer than their even spacing stand in a gap of the recording, where few
+    // samples carry the time of many (a month's 28 days are still 92 % of the mean): their
+    // labels are thinned rather than the step widened.
     auto evenSpacing = [&](const TimeStep& step) {
         return span > 0 ? width * step.ApproxSeconds() / span : 0.0;
     };
@@ -388,7 +400,7 @@ TimeTickPlan FHRuler::TimeTicks(const QRect& rect, const RulerTarget& target) co
         TimeTickPlan plan = StepTicks(steps[i], clock, map, allLimit);
         if (plan.times.size() > allLimit) continue;
         const bool fits =
-            !Crowded(PlanLabels(plan, rect, target), target, evenSpacing(steps[i]) / 2);
+            !Crowded(PlanLabels(plan, rect, target), target, 0.85 * evenSpacing(steps[i]));
         if (fits || i + 1 == steps.size()) {
             chosen = std::move(plan);
             index = i;

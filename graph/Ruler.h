@@ -170,10 +170,13 @@ private:
         int timeWidth = 0;
         int dateWidth = 0;
         bool drawn = false;
+        bool moved = false;  // moved inward at an end of the ruler
     };
+    // The labels of `ticks` on the ruler in `rect`; with `thin`, each label that would run into
+    // the one drawn before is left out.
     std::vector<LabelPlan> PlanLabels(const TimeTickPlan& ticks, const QRect& rect,
-                                      const RulerTarget& target) const;
-    // Two drawn labels (or dates) closer than a space apart; ticks closer than `minDistance`
+                                      const RulerTarget& target, bool thin = false) const;
+    // Two drawn labels (or dates) closer than two spaces apart; ticks closer than `minDistance`
     // (squeezed together by a gap in the recording) do not count.
     bool Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target,
                  double minDistance = 0) const;

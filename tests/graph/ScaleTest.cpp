@@ -130,7 +130,9 @@ TEST(ScreenScale, TimeRulerLabelsAndTicksStandOnTheSamplesOfTheGridLines) {
         char text[16];
         const bool seconds = layout.labels[i].text.count(':') == 2;
         std::strftime(text, sizeof text, seconds ? "%H:%M:%S" : "%H:%Mh", &tm);
-        EXPECT_EQ(layout.labels[i].text, text);
+        if (layout.labels[i].drawn) {
+            EXPECT_EQ(layout.labels[i].text, text);
+        }
         // A grid line in the panel's device pixels under the tick.
         const int column = static_cast<int>(x * scale);
         int dots = 0;
