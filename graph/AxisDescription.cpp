@@ -1,6 +1,10 @@
 #include "graph/AxisDescription.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <cmath>
 
 #include "res/Resources.h"
 
@@ -38,4 +42,15 @@ void AxisDescription::Rebuild() {
 QString AxisDescription::FormatValue(double value, int formatIndex) const {
     if (formatIndex < 0 || formatIndex > 2) return {};
     return QString::fromStdString(kws::res::FormatText(formats_[formatIndex].c_str(), value));
+}
+
+QString AxisDescription::FormatReading(double value, int decimals, bool withUnits) const {
+    const int d = std::clamp(std::max(decimals, precision_), 0, 15);
+    QString text = QString::asprintf("%.*f", d, value);
+    // A value that rounds to zero is zero, without a sign.
+    if (text.startsWith('-') && !text.contains(QRegularExpression("[1-9]"))) text.remove(0, 1);
+    const QString point =
+        QLocale(QString::fromStdString(kws::res::CurrentLanguageTag())).decimalPoint();
+    text.replace('.', point);
+    return !withUnits || units_.isEmpty() ? text : text + ' ' + units_;
 }

@@ -20,6 +20,10 @@ public:
     // give an empty text.
     QString FormatValue(double value, int formatIndex) const;
     const std::string& Format(int index) const { return formats_[index]; }
+    // A reading of the axis for the user: the value with `decimals` decimals, or the axis
+    // precision where that asks for more, the current language's decimal separator, a space
+    // and the units (unless `withUnits` is false).
+    QString FormatReading(double value, int decimals, bool withUnits = true) const;
 
 private:
     void Rebuild();

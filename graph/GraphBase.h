@@ -48,10 +48,12 @@ enum GraphCommand : int {
     // Back and forth through the views the user has left.
     kCmdViewBack = 4110,
     kCmdViewForward = 4111,
+    // The readout of every curve at the sample under the mouse (beside "track the mouse").
+    kCmdReadout = 4130,
 };
 inline bool IsGraphCommand(int id) {
     return (id >= kCmdMarkPoints && id <= kCmdProperties) || id == kCmdViewBack ||
-           id == kCmdViewForward;
+           id == kCmdViewForward || id == kCmdReadout;
 }
 
 // Result codes of modal dialogs.

@@ -60,6 +60,14 @@ void CGraphContainer::resizeEvent(QResizeEvent*) {
     panel_->setGeometry(a.panel);
 }
 
+void CGraphContainer::paintEvent(QPaintEvent*) {
+    if (!verticalRuler_.isVisibleTo(this) || !horizontalRuler_.isVisibleTo(this)) return;
+    QPainter painter(this);
+    const Arrangement a =
+        Arrange(rect(), verticalRuler_.GetThickness(), horizontalRuler_.GetThickness());
+    verticalRuler_.DrawUnits(painter, Corner(a), verticalRuler_.ScreenTarget());
+}
+
 void CGraphContainer::DrawPicture(QPainter& painter, const QRect& rect, double dpiX,
                                   double dpiY) const {
     RulerTarget target;
@@ -85,7 +93,7 @@ void CGraphContainer::DrawPicture(QPainter& painter, const QRect& rect, double d
     timeTarget.panelWidth = a.panel.width();
     PanelTarget plot;
     plot.markerHalfSize = static_cast<int>(dpiY * kMarkerHalfSizeInches);
-    plot.timeIntervals = horizontalRuler_.LabelCount(a.timeRuler, timeTarget);
+    plot.timeTicks = horizontalRuler_.TimeTicks(a.timeRuler, timeTarget).ticks.values;
     plot.valueIntervals =
         verticalRuler_.LabelCount(QRect(0, 0, a.panel.width(), a.panel.height()), target);
 
@@ -117,6 +125,10 @@ void CGraphContainer::DrawPicture(QPainter& painter, const QRect& rect, double d
     if (timeShown && !a.timeRuler.isEmpty()) {
         painter.setClipRect(a.timeRuler);
         horizontalRuler_.Draw(painter, a.timeRuler, timeTarget);
+    }
+    if (valueShown && timeShown) {
+        painter.setClipRect(Corner(a));
+        verticalRuler_.DrawUnits(painter, Corner(a), target);
     }
     painter.restore();
 }

@@ -41,9 +41,15 @@ public:
         QRect valueRuler, timeRuler, panel;
     };
     static Arrangement Arrange(const QRect& rect, int valueThickness, int timeThickness);
+    // The square below the value ruler and left of the time ruler, which shows the value units.
+    static QRect Corner(const Arrangement& a) {
+        return QRect(a.valueRuler.left(), a.timeRuler.top(), a.valueRuler.width(),
+                     a.timeRuler.height());
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     FVRuler verticalRuler_;

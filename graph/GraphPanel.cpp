@@ -215,7 +215,7 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect) const {
     target.markerHalfSize = MarkerHalfSize();
     // The grid takes as many lines as the rulers have labels for the panel's size.
     if ((modeFlags_ & Grid) && HasMaps()) {
-        target.timeIntervals = TimeLabelCount();
+        target.timeTicks = VerticalGridTicks().values;
         target.valueIntervals = verticalRuler_ != nullptr
                                     ? verticalRuler_->LabelCount(QRect(0, 0, width(), height()))
                                     : 5;
@@ -254,9 +254,8 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect, const PanelTarg
     }
     if ((modeFlags_ & Grid) && target.grid) {
         raster.SetColor(ToRgb555(RGB(105, 105, 105)));
-        const TickSet xt = xLocal.ComputeTicks(target.timeIntervals);
-        for (double p : xt.pixels) {
-            const int64_t x = LinearMap::TruncatePixel(p);
+        for (double world : target.timeTicks) {
+            const int64_t x = xLocal.WorldToPixel(world);
             if (target.gridWidth > 1) {
                 WideDottedLine(raster, x, bottom, x, top, target.gridWidth);
             } else {
@@ -276,15 +275,10 @@ void CGraphPanel::DrawContents(QImage& image, const QRect& rect, const PanelTarg
     }
 }
 
-int CGraphPanel::TimeLabelCount() const {
-    if (horizontalRuler_ == nullptr) return 5;
-    if (!HasMaps()) return horizontalRuler_->GetLabelCapacity(QRect(0, 0, width(), height()));
-    return horizontalRuler_->LabelCountFor(*xMap_, width());
-}
-
 TickSet CGraphPanel::VerticalGridTicks() const {
     if (!HasMaps()) return {};
-    return xMap_->ComputeTicks(TimeLabelCount());
+    if (horizontalRuler_ == nullptr) return xMap_->ComputeTicks(5);
+    return horizontalRuler_->TimeTicksFor(*xMap_, width()).ticks;
 }
 
 void CGraphPanel::paintEvent(QPaintEvent* event) {
@@ -301,6 +295,7 @@ void CGraphPanel::paintEvent(QPaintEvent* event) {
         r, backBuffer_,
         QRectF(r.x() * scale_, r.y() * scale_, r.width() * scale_, r.height() * scale_));
     if (zoomRectShown_ || rubberBandActive_) tracker_->Draw(painter, zoomRectShown_);
+    if (modeFlags_ & Readout) DrawReadout(painter);
 }
 
 void CGraphPanel::resizeEvent(QResizeEvent*) {

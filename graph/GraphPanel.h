@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "graph/GraphBase.h"
 #include "graph/GraphProps.h"
@@ -31,18 +32,34 @@ enum PanelMode : int {
     TrackMouse = 4,
     Grid = 8,
     NoLines = 16,
+    Readout = 32,  // a line at the sample under the mouse and a box with every curve's value
+};
+
+// What the readout shows for one mouse position: the sample of series 0 nearest in time, where
+// its line stands (widget pixels) and the box's lines, the time first, then one per shown curve
+// (with the curve's colour).
+struct PanelReadout {
+    int sample = -1;  // -1: nothing to read
+    double lineX = 0;
+    struct Line {
+        QString text;
+        COLORREF color = 0;
+        bool curve = false;
+    };
+    std::vector<Line> lines;
 };
 
 // Half side of a point marker: 1/35 inch.
 inline constexpr double kMarkerHalfSizeInches = 0.02857142857142857;
 
 // How the panel draws into a picture of its own: the marker half size (1/35 inch of the
-// picture), the interval counts of the grid, which are the rulers' label counts for the
+// picture), the grid: the world x of its vertical lines (the time ruler's ticks) and the
+// interval count of its horizontal ones (the value ruler's label count), both for the
 // picture's size and resolution, the width of the grid's dotted lines (one pixel of the window
 // on a device of a higher resolution), and which parts to draw over the background.
 struct PanelTarget {
     int markerHalfSize = 2;
-    int timeIntervals = 5;
+    std::vector<double> timeTicks;
     int valueIntervals = 5;
     int gridWidth = 1;
     bool curves = true;
@@ -84,11 +101,8 @@ public:
     // Half side of a point marker: 1/35 inch in device pixels.
     int MarkerHalfSize() const;
     const CGraphProps* SeriesZero() const;
-    // How many labels the time ruler has room for along the panel: the interval count of the
-    // vertical grid lines.
-    int TimeLabelCount() const;
-    // The ticks of the vertical grid lines on the x map (device pixels). The time ruler puts its
-    // ticks and labels at the same places.
+    // The ticks of the vertical grid lines on the x map (device pixels): the time ruler's ticks,
+    // which stand at round clock times.
     TickSet VerticalGridTicks() const;
     CGraphWnd* GraphWindow() const;
 
@@ -103,6 +117,10 @@ public:
     QRect ZoomRect() const;  // the tracker's rectangle in widget pixels
     void ShowZoomRect(const QRect& rect);
     QString TooltipText(const QPoint& widgetPos) const;
+    PanelReadout ReadoutAt(const QPoint& widgetPos) const;
+    // Where the readout's box stands for the mouse at `widgetPos`: beside the line, inside the
+    // plot.
+    QRect ReadoutBox(const PanelReadout& readout, const QPoint& widgetPos) const;
     void ShowContextMenu(const QPoint& globalPos);
     // Builds the context menu through the participants (for the caller to show).
     void BuildContextMenu(QMenu* menu);
@@ -158,6 +176,7 @@ private:
     // once per gesture.
     void ChangeView(Gesture gesture, double x0, double x1, double y0, double y1);
     void ZoomAround(double factor, const QPointF& widgetPos, bool vertical, Gesture gesture);
+    void DrawReadout(QPainter& painter) const;
 
     FVRuler* verticalRuler_;
     FHRuler* horizontalRuler_;
@@ -180,6 +199,7 @@ private:
     bool panActive_ = false;
     QPoint panPrevious_, panLast_;
     int tooltipCountdown_ = 0;
+    std::optional<QPoint> readoutPos_;  // the mouse over the plot, while the readout is on
     CGraphPropertyPage* propertyPage_ = nullptr;
     std::unique_ptr<ViewHistory> history_;
     Gesture gesture_ = Gesture::kNone;  // the gesture whose run may still go on

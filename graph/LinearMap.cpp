@@ -50,24 +50,36 @@ TickSet LinearMap::PlaceTicks(int n, int e) const {
     ticks.step = step;
     if (std::fabs(a - b) < step) return ticks;
     const double lo = std::fmin(a, b), hi = std::fmax(a, b);
+    // Multiples of the step are computed, not accumulated, and count as inside the range within
+    // a rounding error of its ends (0.1 x 3 is a hair above 0.3).
+    const double slack = step * 1e-9;
+    auto inside = [&](double m) { return m >= lo - slack && m <= hi + slack; };
     const double k = std::trunc(a / step);
     bool found = false;
-    double m = 0.0;
+    double first = 0.0;
     for (int j = -2; j <= 2; ++j) {
         const double candidate = step * (k + j);
-        if (candidate < lo || candidate > hi) continue;
-        if (!found || std::fabs(candidate - a) < std::fabs(m - a)) {
-            m = candidate;
+        if (!inside(candidate)) continue;
+        if (!found || std::fabs(candidate - a) < std::fabs(step * first - a)) {
+            first = k + j;
             found = true;
         }
     }
     if (!found) return ticks;
-    const double direction = end <= start ? -step : step;
-    for (int guard = 0; m >= lo && m <= hi && guard < 100000; ++guard) {
-        const double value = TimesPowerOfTen(m, e);
+    const double direction = end <= start ? -1.0 : 1.0;
+    // Values are snapped to the decimals of the step (and two more), so that 3 x 0.2 x 100 is
+    // 60, not 60.00000000000001; magnitudes a double cannot snap keep the product.
+    const double worldStep = TimesPowerOfTen(step, e);
+    const int snap = static_cast<int>(std::floor(-std::log10(worldStep) + 1e-6)) + 2;
+    const double snapScale = snap >= 0 && snap <= 15 ? std::pow(10.0, snap) : 0.0;
+    for (int i = 0; i < 100000; ++i) {
+        const double m = step * (first + direction * i);
+        if (!inside(m)) break;
+        double value = TimesPowerOfTen(m, e);
+        if (snapScale > 0 && std::fabs(value) * snapScale < 9e15)
+            value = std::round(value * snapScale) / snapScale;
         ticks.values.push_back(value);
         ticks.pixels.push_back(WorldToScreen(value));
-        m += direction;
     }
     return ticks;
 }

@@ -20,16 +20,17 @@ struct TickSet {
 int OrderOfMagnitude(double v);
 
 // The smallest value of the form 1, 2 or 5 times a power of ten (from 0.1 up) that is not below
-// |a - b| / n; 0.1 for n = 0. The multipliers 0.1 and 0.2 are the single-precision constants.
+// |a - b| / n; 0.1 for n = 0.
 double NiceStep(double a, double b, int n);
 
 // v x 10^k. Exponents beyond the range of a double's powers of ten (ranges of denormal
 // magnitude) are applied in two halves, so that neither factor overflows.
 double TimesPowerOfTen(double v, int k);
 
-// Single-precision constants of the tick computation, widened to double.
-inline constexpr double kTickPointOne = static_cast<double>(0.1f);
-inline constexpr double kTickPointTwo = static_cast<double>(0.2f);
+// Constants of the tick computation, in double precision: a step kept in single precision
+// (0.1f x 10 > 1) would miss the tick at the end of a range such as 0 .. 1.
+inline constexpr double kTickPointOne = 0.1;
+inline constexpr double kTickPointTwo = 0.2;
 
 class LinearMap {
 public:

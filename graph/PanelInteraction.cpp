@@ -13,6 +13,7 @@
 #include "graph/GraphWnd.h"
 #include "graph/ParticipantCommands.h"
 #include "graph/PropertyPages.h"
+#include "graph/Ruler.h"
 #include "graph/ZoomTracker.h"
 #include "recording/SampleExport.h"
 #include "res/Resources.h"
@@ -26,6 +27,9 @@ constexpr const char* kTextViewForward = "G.zoom_forward";
 
 // A run of wheel steps, or of presses of one key, with pauses shorter than this is one gesture.
 constexpr int kGestureRunMs = 600;
+
+// The menu text of the readout of every curve.
+constexpr const char* kReadoutTextKey = "G.readout";
 
 QAction* AddCommand(QMenu* menu, const QString& text, int id, bool checked = false,
                     bool enabled = true) {
@@ -78,6 +82,8 @@ int CGraphPanel::AppendMenuItems(QMenu* menu) {
     QMenu* show = menu->addMenu(Text(117));
     AddCommand(show, Text(118), kCmdGrid, modeFlags_ & Grid);
     AddCommand(show, Text(119), kCmdTrackMouse, modeFlags_ & TrackMouse);
+    AddCommand(show, QString::fromStdString(kws::res::Text(kReadoutTextKey)), kCmdReadout,
+               modeFlags_ & Readout);
     AddCommand(show, Text(120), kCmdMarkPoints, modeFlags_ & MarkPoints);
     return 0;
 }
@@ -87,6 +93,10 @@ int CGraphPanel::OnMenuCommand(int id) {
         case kCmdMarkPoints: ToggleModeFlag(MarkPoints, true); break;
         case kCmdNoLines: ToggleModeFlag(NoLines, true); break;
         case kCmdTrackMouse: ToggleModeFlag(TrackMouse, false); break;
+        case kCmdReadout:
+            ToggleModeFlag(Readout, false);
+            update();
+            break;
         case kCmdGrid: ToggleModeFlag(Grid, true); break;
         case kCmdZoomTool:
             if (zoomRectShown_) {
@@ -248,9 +258,12 @@ QString CGraphPanel::TooltipText(const QPoint& pos) const {
     if (const CGraphProps* s = SeriesZero()) {
         if (wx >= 0 && wx < s->GetCount()) time = s->GetPoint(static_cast<int>(wx)).time;
     }
-    QString value;
-    graph->FormatAxisValue(wy, 0, 1, value);
-    const std::string date = kws::rec::FormatLocalTime(time, "%d/%m/%Y, %H:%M:%S");
+    // One decimal more than the value ruler's labels, so that the reading refines the scale.
+    const int rulerDecimals = verticalRuler_ != nullptr
+                                  ? verticalRuler_->LabelDecimals(QRect(0, 0, width(), height()))
+                                  : 0;
+    const QString value = graph->GetAxis(0).FormatReading(wy, rulerDecimals + 1);
+    const std::string date = kws::rec::FormatLocalTimeMarked(time, "%d/%m/%Y, %H:%M:%S");
     return QString::fromStdString(kws::res::Format(135, date.c_str(), value.toStdString().c_str()));
 }
 
@@ -337,6 +350,10 @@ void CGraphPanel::mousePressEvent(QMouseEvent* event) {
 void CGraphPanel::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     UpdateTooltip(p, event->globalPosition().toPoint());
+    if (modeFlags_ & Readout) {
+        readoutPos_ = p;
+        update();
+    }
     if (panActive_) {
         PanTo(p);
     } else if (rubberBandActive_) {
@@ -397,6 +414,10 @@ void CGraphPanel::contextMenuEvent(QContextMenuEvent* event) {
 
 void CGraphPanel::leaveEvent(QEvent* event) {
     QToolTip::hideText();
+    if (readoutPos_) {
+        readoutPos_.reset();
+        update();
+    }
     QWidget::leaveEvent(event);
 }
 

@@ -92,6 +92,8 @@ void FRuler::SetUnitsAndCaption(const QString& units, const QString& caption) {
     units_ = units;
     caption_ = caption;
     setToolTip(caption);
+    // The value units are shown by the container, in the corner below the ruler.
+    if (parentWidget() != nullptr) parentWidget()->update();
 }
 
 QFont FRuler::LabelFont(int cellHeight, int& characterHeight) {
@@ -216,68 +218,88 @@ RulerTarget FHRuler::ScreenTarget() const {
     return target;
 }
 
-std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const QRect& rect,
-                                                    const RulerTarget& target) const {
+namespace {
+
+// Room kept between two time labels (or dates): two spaces of the label font.
+int TimeLabelGap(const RulerTarget& target) {
+    int H = 0;
+    return 2 * QFontMetrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
+                   .horizontalAdvance(QLatin1Char(' '));
+}
+
+}  // namespace
+
+std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TimeTickPlan& ticks, const QRect& rect,
+                                                    const RulerTarget& target, bool thin) const {
     std::vector<LabelPlan> plan;
-    if (panel_ == nullptr) return plan;
-    const int left = rect.left();
+    // Labels stay inside the frame and clear of the right margin; one near an end is moved
+    // inward rather than left out, as long as its tick stays under it.
+    const int line = std::max(1, target.lineWidth);
+    const int leftLimit = rect.left() + line;
     const int r = rect.left() + rect.width() - 1;
-    const int margin = DeviceUnits(kTimeRulerRightMargin, target.dpiY);
+    const int rightLimit = r - DeviceUnits(kTimeRulerRightMargin, target.dpiY);
     int H = 0;
     const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H));
-    const double scale = target.panelScale;
-    const double offset = target.panelOffset;
-    const CGraphProps* series = panel_->SeriesZero();
-    const int64_t spanMinutes = (endTime_ - startTime_) / 60;
-    const char* timeFormat = spanMinutes >= 30 ? "%H:%Mh" : "%H:%M:%S";
+    const char* timeFormat = ticks.step.ShowsSeconds() ? "%H:%M:%S" : "%H:%Mh";
+    // Centred on x, moved inward at the ends; false when it does not fit beside its tick.
+    bool moved = false;
+    auto place = [&](double x, int width, int& left) {
+        left = static_cast<int>(std::floor(x)) - width / 2;
+        const int centred = left;
+        left = std::max(std::min(left, rightLimit - width), leftLimit);
+        moved = moved || left != centred;
+        return left + width <= rightLimit && x >= left - line - 1 && x <= left + width + line + 1;
+    };
     bool anyDrawn = false;
     kws::rec::LocalFields previous{};  // of the last drawn label
-    QString previousTime;              // its text
-    for (int i = 0; i < ticks.Count(); ++i) {
+    const int gap = TimeLabelGap(target);
+    int timeEnd = INT32_MIN, dateEnd = INT32_MIN;  // where the last drawn texts end, with a gap
+    for (int i = 0; i < ticks.ticks.Count(); ++i) {
         LabelPlan label;
         // The panel's grid lines lie on device pixels; the ruler lies below the panel.
-        label.x =
-            static_cast<double>(LinearMap::TruncatePixel(ticks.pixels[static_cast<size_t>(i)])) /
-                scale +
-            offset;
-        // The sample under the tick: the integer part of its world x, clamped to series 0.
-        int64_t labelTime = NullTimeStamp();
-        if (series != nullptr && series->GetCount() > 0) {
-            const double last = series->GetCount() - 1;
-            const double index =
-                std::clamp(std::trunc(ticks.values[static_cast<size_t>(i)]), 0.0, last);
-            labelTime = series->GetPoint(static_cast<int>(index)).time;
-        }
-        label.time = QString::fromStdString(kws::rec::FormatLocalTime(labelTime, timeFormat));
-        const int w = metrics.horizontalAdvance(label.time);
-        label.left = static_cast<int>(std::floor(label.x)) - w / 2;
-        label.timeWidth = w;
-        label.drawn = left + 16 < label.left && label.left + 2 * (w / 2) < r - margin;
-        // A date under the first drawn label and wherever the day changes from the label drawn
-        // before. A label whose date would run past the ruler's end is left out with it.
-        if (label.drawn) {
+        label.x = static_cast<double>(
+                      LinearMap::TruncatePixel(ticks.ticks.pixels[static_cast<size_t>(i)])) /
+                      target.panelScale +
+                  target.panelOffset;
+        const size_t k = static_cast<size_t>(i);
+        moved = false;
+        if (k < ticks.times.size() && k < ticks.labelled.size() && ticks.labelled[k]) {
+            const int64_t t = ticks.times[k];
             kws::rec::LocalFields l{};
-            kws::rec::LocalFieldsOf(labelTime, l);
-            const bool sameDay =
-                l.day == previous.day && l.month == previous.month && l.year == previous.year;
-            if (anyDrawn && sameDay && label.time == previousTime) {
-                // Ticks closer than a sample read the same sample: a label repeating the one
-                // drawn before on the same day says nothing new (its tick stays).
-                label.drawn = false;
-            } else if (!anyDrawn || !sameDay) {
-                label.date =
-                    QString::fromStdString(kws::rec::FormatLocalTime(labelTime, "%d/%m/%Y"));
+            kws::rec::LocalFieldsOf(t, l);
+            const bool sameDay = anyDrawn && l.day == previous.day && l.month == previous.month &&
+                                 l.year == previous.year;
+            const bool sameMinute =
+                sameDay && l.hour == previous.hour && l.minute == previous.minute;
+            // In the hour the clocks repeat in autumn the zone tells the two passes apart.
+            label.time = QString::fromStdString(kws::rec::FormatLocalTimeMarked(
+                t, ticks.shortSeconds && sameMinute ? ":%S" : timeFormat));
+            label.timeWidth = metrics.horizontalAdvance(label.time);
+            label.drawn = place(label.x, label.timeWidth, label.left);
+            // A date under the first drawn label and wherever the day changes from the label
+            // drawn before; a label whose date has no room is left out with it.
+            if (label.drawn && !sameDay) {
+                label.date = QString::fromStdString(kws::rec::FormatLocalTime(t, "%d/%m/%Y"));
                 label.dateWidth = metrics.horizontalAdvance(label.date);
-                if (label.left + label.dateWidth >= r - margin) {
+                if (!place(label.x, label.dateWidth, label.dateLeft)) {
                     label.drawn = false;
                     label.date.clear();
                     label.dateWidth = 0;
                 }
             }
+            label.moved = moved;
+            // Thinning: a label running into the one drawn before is left out (its tick stays).
+            if (thin && label.drawn &&
+                (label.left < timeEnd || (!label.date.isEmpty() && label.dateLeft < dateEnd))) {
+                label.drawn = false;
+                label.date.clear();
+                label.dateWidth = 0;
+            }
             if (label.drawn) {
                 previous = l;
-                previousTime = label.time;
                 anyDrawn = true;
+                timeEnd = label.left + label.timeWidth + gap;
+                if (!label.date.isEmpty()) dateEnd = label.dateLeft + label.dateWidth + gap;
             }
         }
         plan.push_back(label);
@@ -285,47 +307,136 @@ std::vector<FHRuler::LabelPlan> FHRuler::PlanLabels(const TickSet& ticks, const 
     return plan;
 }
 
-bool FHRuler::Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target) const {
-    int H = 0;
-    const int gap = QFontMetrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
-                        .horizontalAdvance(QLatin1Char(' '));
+bool FHRuler::Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target,
+                      double minDistance) const {
+    const int gap = TimeLabelGap(target);
     const LabelPlan* lastTime = nullptr;
     const LabelPlan* lastDate = nullptr;
     for (const LabelPlan& label : plan) {
         if (!label.drawn) continue;
-        if (lastTime != nullptr && label.left < lastTime->left + lastTime->timeWidth + gap)
+        if (lastTime != nullptr && label.x - lastTime->x < minDistance) continue;
+        // A label moved inward at an end may meet its neighbour: thinning settles that.
+        const bool counts = !label.moved && (lastTime == nullptr || !lastTime->moved);
+        if (counts && lastTime != nullptr &&
+            label.left < lastTime->left + lastTime->timeWidth + gap)
             return true;
         lastTime = &label;
         if (label.date.isEmpty()) continue;
-        if (lastDate != nullptr && label.left < lastDate->left + lastDate->dateWidth + gap)
+        if (!label.moved && lastDate != nullptr && !lastDate->moved &&
+            label.dateLeft < lastDate->dateLeft + lastDate->dateWidth + gap)
             return true;
         lastDate = &label;
     }
     return false;
 }
 
-int FHRuler::LabelCount(const QRect& rect, const RulerTarget& target) const {
-    int n = GetLabelCapacity(QRect(0, 0, target.panelWidth, rect.height()), target);
-    if (panel_ == nullptr || target.panelXMap == nullptr) return n;
-    // Fewer intervals give a wider tick step; only a new tick set needs a new look.
-    int lastCount = -1;
-    double lastFirst = 0.0;
-    for (; n > 1; --n) {
-        const TickSet ticks = target.panelXMap->ComputeTicks(n);
-        if (ticks.Count() == lastCount && ticks.Count() > 0 && ticks.values[0] == lastFirst)
-            continue;
-        lastCount = ticks.Count();
-        lastFirst = ticks.Count() > 0 ? ticks.values[0] : 0.0;
-        if (!Crowded(PlanLabels(ticks, rect, target), target)) break;
+void FHRuler::Thin(TimeTickPlan& plan, const QRect& rect, const RulerTarget& target) const {
+    const std::vector<LabelPlan> labels = PlanLabels(plan, rect, target, true);
+    for (size_t k = 0; k < labels.size() && k < plan.labelled.size(); ++k) {
+        if (!labels[k].drawn) plan.labelled[k] = 0;
     }
-    return n;
 }
 
-int FHRuler::LabelCountFor(const LinearMap& panelMap, int panelWidth) const {
+TimeTickPlan FHRuler::StepTicks(const TimeStep& step, const SampleClock& clock,
+                                const LinearMap& map, size_t limit) const {
+    TimeTickPlan plan;
+    plan.step = step;
+    const double lo = std::min(map.WorldStart(), map.WorldEnd());
+    const double hi = std::max(map.WorldStart(), map.WorldEnd());
+    const double from = std::ceil(clock.TimeAt(lo)), to = std::floor(clock.TimeAt(hi));
+    // Views beyond any calendar have no clock times.
+    if (!(from >= -1e15 && to <= 1e15)) return plan;
+    plan.times = RoundTimes(static_cast<int64_t>(from), static_cast<int64_t>(to), step, limit + 1);
+    if (plan.times.size() > limit) return plan;  // too many: the caller looks no further
+    // Ticks run from the ruler's left end, whichever way the view runs.
+    if (map.WorldStart() > map.WorldEnd()) std::reverse(plan.times.begin(), plan.times.end());
+    // Only ticks on the panel's pixels: the view's far end lies just beyond its last one.
+    const double lowEnd = std::min(map.ScreenStart(), map.ScreenEnd());
+    const double highEnd = std::max(map.ScreenStart(), map.ScreenEnd());
+    std::vector<int64_t> times;
+    for (int64_t t : plan.times) {
+        const double x = clock.XAt(static_cast<double>(t));
+        const double p = map.WorldToScreen(x);
+        const double pixel = static_cast<double>(LinearMap::TruncatePixel(p));
+        if (pixel < lowEnd || pixel >= highEnd) continue;
+        times.push_back(t);
+        plan.ticks.values.push_back(x);
+        plan.ticks.pixels.push_back(p);
+    }
+    plan.times = std::move(times);
+    plan.labelled.assign(plan.times.size(), 1);
+    return plan;
+}
+
+TimeTickPlan FHRuler::TimeTicks(const QRect& rect, const RulerTarget& target) const {
+    TimeTickPlan chosen;
+    if (panel_ == nullptr || target.panelXMap == nullptr) return chosen;
+    const LinearMap& map = *target.panelXMap;
+    const SampleClock clock(panel_->SeriesZero());
+    const int width = target.panelWidth;
+    if (!clock.Valid()) {
+        // No times to read: the grid keeps plain steps of x, without labels.
+        chosen.ticks =
+            map.ComputeTicks(GetLabelCapacity(QRect(0, 0, width, rect.height()), target));
+        chosen.labelled.assign(static_cast<size_t>(chosen.ticks.Count()), 0);
+        return chosen;
+    }
+    int H = 0;
+    const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H));
+    const int narrowest = std::max(1, metrics.horizontalAdvance(QStringLiteral("00:00h")));
+    const double span = std::fabs(clock.TimeAt(map.WorldEnd()) - clock.TimeAt(map.WorldStart()));
+    const std::vector<TimeStep>& steps = TimeSteps();
+    // Steps with more ticks than labels could ever fit are not looked at.
+    const size_t allLimit = static_cast<size_t>(std::max(0, width) / narrowest) + 2;
+    // Ticks clearly closer than their even spacing stand in a gap of the recording, where few
+    // samples carry the time of many (a month's 28 days are still 92 % of the mean): their
+    // labels are thinned rather than the step widened.
+    auto evenSpacing = [&](const TimeStep& step) {
+        return span > 0 ? width * step.ApproxSeconds() / span : 0.0;
+    };
+    size_t index = steps.size();
+    for (size_t i = 0; i < steps.size(); ++i) {
+        if (span / steps[i].ApproxSeconds() > static_cast<double>(allLimit) + 2) continue;
+        TimeTickPlan plan = StepTicks(steps[i], clock, map, allLimit);
+        if (plan.times.size() > allLimit) continue;
+        const bool fits =
+            !Crowded(PlanLabels(plan, rect, target), target, 0.85 * evenSpacing(steps[i]));
+        if (fits || i + 1 == steps.size()) {
+            chosen = std::move(plan);
+            index = i;
+            if (fits) break;
+        }
+    }
+    Thin(chosen, rect, target);
+    const auto drawnCount = [&](const TimeTickPlan& plan) {
+        const std::vector<LabelPlan> labels = PlanLabels(plan, rect, target);
+        return std::count_if(labels.begin(), labels.end(),
+                             [](const LabelPlan& l) { return l.drawn; });
+    };
+    if (index == steps.size() || width < 100 || drawnCount(chosen) >= 2) return chosen;
+    // Fewer than two labels: a finer step, labelling the ticks whose labels have room one after
+    // the other (ticks at most every 8 pixels); then the same with seconds shown alone.
+    const size_t fineLimit = static_cast<size_t>(width / 8) + 2;
+    for (const bool shortSeconds : {false, true}) {
+        for (size_t i = shortSeconds ? index + 1 : index; i-- > 0;) {
+            if (shortSeconds && !steps[i].ShowsSeconds()) continue;
+            if (span / steps[i].ApproxSeconds() > static_cast<double>(fineLimit) + 2) break;
+            TimeTickPlan plan = StepTicks(steps[i], clock, map, fineLimit);
+            if (plan.times.size() > fineLimit) break;
+            plan.shortSeconds = shortSeconds;
+            Thin(plan, rect, target);
+            if (drawnCount(plan) >= 2 && !Crowded(PlanLabels(plan, rect, target), target))
+                return plan;
+        }
+    }
+    return chosen;
+}
+
+TimeTickPlan FHRuler::TimeTicksFor(const LinearMap& panelMap, int panelWidth) const {
     RulerTarget target = ScreenTarget();
     target.panelXMap = &panelMap;
     target.panelWidth = panelWidth;
-    return LabelCount(rect(), target);
+    return TimeTicks(rect(), target);
 }
 
 RulerLayout FHRuler::Layout(const QRect& rect, const RulerTarget& target) const {
@@ -348,27 +459,30 @@ RulerLayout FHRuler::Layout(const QRect& rect, const RulerTarget& target) const 
     // The ticks of the panel's vertical grid lines (pixels of the panel), placed on this ruler,
     // which lies below the panel.
     const LinearMap& map = *target.panelXMap;
-    const TickSet ticks = map.ComputeTicks(LabelCount(rect, target));
+    const TimeTickPlan ticks = TimeTicks(rect, target);
     auto onRuler = [&](double panelPixel) {
         return static_cast<double>(LinearMap::TruncatePixel(panelPixel)) / target.panelScale +
                target.panelOffset;
     };
-    const double pow10 = std::pow(10.0, ticks.exponent);
     const std::vector<LabelPlan> plan = PlanLabels(ticks, rect, target);
-    for (int i = 0; i < ticks.Count(); ++i) {
-        const LabelPlan& label = plan[static_cast<size_t>(i)];
+    const std::vector<double>& pixels = ticks.ticks.pixels;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const LabelPlan& label = plan[i];
         out.majorTicks.push_back(label.x);
         out.dates.push_back(
-            {label.date, label.left, b - static_cast<int>(H * 1.1 * 2), label.drawn});
+            {label.date, label.dateLeft, b - static_cast<int>(H * 1.1 * 2), label.drawn});
         out.labels.push_back({label.time, label.left, b - static_cast<int>(H * 1.1), label.drawn});
-        const double v = ticks.values[static_cast<size_t>(i)] / pow10;
-        for (double minor : {(v - ticks.step / 2) * pow10, (v + ticks.step / 2) * pow10}) {
-            const double p = map.WorldToScreen(minor);
-            if (p >= std::min(map.ScreenStart(), map.ScreenEnd()) &&
-                p <= std::max(map.ScreenStart(), map.ScreenEnd())) {
-                out.minorTicks.push_back(onRuler(p));
-            }
-        }
+    }
+    // Minor ticks halfway between the major ones, and as far beyond the outer ones.
+    const double lowEnd = std::min(map.ScreenStart(), map.ScreenEnd());
+    const double highEnd = std::max(map.ScreenStart(), map.ScreenEnd());
+    for (size_t i = 0; pixels.size() >= 2 && i < pixels.size(); ++i) {
+        const double next = i + 1 < pixels.size() ? pixels[i + 1] : 2 * pixels[i] - pixels[i - 1];
+        const double half = (next - pixels[i]) / 2;
+        if (i == 0 && pixels[0] - half >= lowEnd)
+            out.minorTicks.push_back(onRuler(pixels[0] - half));
+        const double p = pixels[i] + half;
+        if (p >= lowEnd && p <= highEnd) out.minorTicks.push_back(onRuler(p));
     }
     return out;
 }
@@ -394,35 +508,83 @@ FVRuler::Plan FVRuler::PlanLabels(int intervals, const QRect& rect,
                                   const RulerTarget& target) const {
     Plan plan;
     const int top = rect.top(), b = rect.top() + rect.height() - 1;
-    const int thickness = GetThickness(target);
     int H = 0;
     const QFontMetrics metrics(LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H));
-    const int captionWidth = metrics.horizontalAdvance(units_ + "-10") +
-                             DeviceUnits(kValueRulerCaptionAllowance, target.dpiX);
-    // The units text runs upward from unitsBottom; labels stay below it, a space apart from it
-    // when there is one.
-    const int unitsBottom = top + captionWidth + thickness + 1;
-    const int gap = units_.isEmpty() ? 0 : metrics.horizontalAdvance(QLatin1Char(' '));
     const int r = rect.left() + rect.width() - 1;
-    plan.units = {units_, r - H, unitsBottom, true};
+    // The units text stands in the corner below the ruler (DrawUnits), clear of every label:
+    // the labels have the ruler's whole length inside its frame.
+    const int limitTop = top + std::max(1, target.lineWidth);
+    plan.units = {units_, r - H, limitTop, false};
     // The panel beside the ruler is as high as the ruler; its grid rows are device pixels.
     const double scale = target.panelScale > 0 ? target.panelScale : 1.0;
     const int rows = static_cast<int>(std::lround(rect.height() * scale));
     plan.ticks = ValueAxisTicks(rangeLow_, rangeHigh_, rows, intervals);
     const QStringList texts = ValueLabelTexts(plan.ticks);
+    int moved = -1;  // the label moved down from the top end
+    std::vector<int> widths;
     for (int i = 0; i < plan.ticks.Count(); ++i) {
         const double y = top + plan.ticks.pixels[static_cast<size_t>(i)] / scale;
         plan.y.push_back(y);
         const QString& text = texts[i];
         const int w = metrics.horizontalAdvance(text);
         const int h = w / 2;
-        // The label runs upward from y + h over w pixels, centred on its tick: it fits between
-        // the units text and the bottom end.
-        const int start = static_cast<int>(std::floor(y)) + h;
-        const bool fits = start < b && start - w >= unitsBottom + gap;
+        // The label runs upward from start over w pixels, centred on its tick. At the top end
+        // it moves down into the ruler rather than being left out, its end beside its tick.
+        int start = static_cast<int>(std::floor(y)) + h;
+        if (start - w < limitTop && y >= top) {
+            start = limitTop + w;
+            moved = i;
+        }
+        const bool fits = start < b && start - w >= limitTop && y >= start - w - 2;
         plan.labels.push_back({text, r - H, start, fits});
+        widths.push_back(w);
+    }
+    // The label moved down at the top keeps its place; a neighbour it would run into gives way
+    // (its tick stays), so that the top is labelled without a coarser step.
+    if (moved >= 0 && plan.labels[static_cast<size_t>(moved)].drawn) {
+        const RulerLabel& kept = plan.labels[static_cast<size_t>(moved)];
+        const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+        for (size_t i = 0; i < plan.labels.size(); ++i) {
+            RulerLabel& l = plan.labels[i];
+            if (static_cast<int>(i) == moved || !l.drawn) continue;
+            if (l.y - widths[i] < kept.y + gap &&
+                kept.y - widths[static_cast<size_t>(moved)] < l.y + gap)
+                l.drawn = false;
+        }
     }
     return plan;
+}
+
+int FVRuler::LabelDecimals(const QRect& rect) const {
+    const Plan plan = PlanLabels(LabelCount(rect), rect, ScreenTarget());
+    int decimals = 0;
+    for (const RulerLabel& l : plan.labels) {
+        const qsizetype dot = l.text.indexOf('.');
+        if (dot >= 0 && !l.text.contains('e')) decimals = static_cast<int>(l.text.size() - dot - 1);
+    }
+    return decimals;
+}
+
+void FVRuler::DrawUnits(QPainter& painter, const QRect& corner, const RulerTarget& target) const {
+    if (units_.isEmpty() || corner.isEmpty()) return;
+    int H = 0;
+    const QFont font = LabelFont(DeviceUnits(kLabelFontHeight, target.dpiX), H);
+    const QFontMetrics metrics(font);
+    const int w = metrics.horizontalAdvance(units_);
+    painter.save();
+    painter.setClipRect(corner);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const QPointF centre = QRectF(corner).center();
+    if (w <= corner.width() - 2 || w > corner.height()) {
+        painter.drawText(QPointF(centre.x() - w / 2.0, centre.y() - H / 2.0 + metrics.ascent()),
+                         units_);
+    } else {
+        painter.translate(centre.x() - H / 2.0, centre.y() + w / 2.0);
+        painter.rotate(-90);
+        painter.drawText(QPointF(0, metrics.ascent()), units_);
+    }
+    painter.restore();
 }
 
 bool FVRuler::Crowded(const Plan& plan, const QFontMetrics& metrics) {

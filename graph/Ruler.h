@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graph/LinearMap.h"
+#include "graph/TimeTicks.h"
 
 class CGraphPanel;
 class LinearMap;
@@ -119,6 +120,18 @@ protected:
     QString caption_;
 };
 
+// The ticks of the time axis: round local clock times, their world x on the panel's map and
+// which of them carry a label. Without series 0 (or without times in it) the ticks are plain
+// 1-2-5 steps of x and carry no labels.
+struct TimeTickPlan {
+    TimeStep step;
+    std::vector<int64_t> times;  // per tick; empty without times
+    TickSet ticks;               // values: world x; pixels: on the panel's map
+    std::vector<char> labelled;  // per tick: whether its label is shown
+    // Labels after the first of a minute show only ":SS" (where two whole times do not fit).
+    bool shortSeconds = false;
+};
+
 class FHRuler : public FRuler {
 public:
     explicit FHRuler(QWidget* parent = nullptr);
@@ -136,28 +149,42 @@ public:
     int GetLabelCapacity(const QRect& rect, const RulerTarget& target) const override;
     RulerLayout Layout(const QRect& rect, const RulerTarget& target) const override;
     RulerTarget ScreenTarget() const override;
-    // The interval count of the panel's vertical grid and of the time labels: the capacity for
-    // the panel's width, lowered until no two time labels drawn on the ruler in `rect` and no two
-    // dates under them run into each other.
-    int LabelCount(const QRect& rect, const RulerTarget& target) const;
+    // The ticks of the panel's vertical grid and of the time labels on the ruler in `rect`: the
+    // finest step of round clock times whose labels do not run into each other. Where that
+    // leaves fewer than two labels on a ruler at least 100 pixels long, a finer step labels
+    // only the ticks that have room, and failing that, seconds after the first label of their
+    // minute are shown alone.
+    TimeTickPlan TimeTicks(const QRect& rect, const RulerTarget& target) const;
     // The same for the screen, with the panel's map `panelMap` (device pixels) and its width in
     // widget pixels.
-    int LabelCountFor(const LinearMap& panelMap, int panelWidth) const;
+    TimeTickPlan TimeTicksFor(const LinearMap& panelMap, int panelWidth) const;
 
 private:
     // One tick's label: where it stands on the ruler, its texts and whether it is drawn.
     struct LabelPlan {
         double x = 0;
         QString time;
-        QString date;  // empty: no date under this label
-        int left = 0;  // left edge of both texts
+        QString date;      // empty: no date under this label
+        int left = 0;      // left edge of the time
+        int dateLeft = 0;  // left edge of the date
         int timeWidth = 0;
         int dateWidth = 0;
         bool drawn = false;
+        bool moved = false;  // moved inward at an end of the ruler
     };
-    std::vector<LabelPlan> PlanLabels(const TickSet& ticks, const QRect& rect,
-                                      const RulerTarget& target) const;
-    bool Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target) const;
+    // The labels of `ticks` on the ruler in `rect`; with `thin`, each label that would run into
+    // the one drawn before is left out.
+    std::vector<LabelPlan> PlanLabels(const TimeTickPlan& ticks, const QRect& rect,
+                                      const RulerTarget& target, bool thin = false) const;
+    // Two drawn labels (or dates) closer than two spaces apart; ticks closer than `minDistance`
+    // (squeezed together by a gap in the recording) do not count.
+    bool Crowded(const std::vector<LabelPlan>& plan, const RulerTarget& target,
+                 double minDistance = 0) const;
+    // Leaves out the labels that run into the one drawn before (their ticks stay).
+    void Thin(TimeTickPlan& plan, const QRect& rect, const RulerTarget& target) const;
+    // The ticks of `step` in the view, at most `limit` of them, all labelled.
+    TimeTickPlan StepTicks(const TimeStep& step, const SampleClock& clock, const LinearMap& map,
+                           size_t limit) const;
 
     int64_t startTime_;
     int64_t endTime_;
@@ -180,6 +207,12 @@ public:
     // drawn on it run into each other.
     int LabelCount(const QRect& rect, const RulerTarget& target) const;
     int LabelCount(const QRect& rect) const { return LabelCount(rect, ScreenTarget()); }
+    // Decimals of the labels on a ruler `rect` for the current range (0 where they take a
+    // power of ten).
+    int LabelDecimals(const QRect& rect) const;
+    // Paints the units text into `corner`, the square below the ruler beside the time ruler:
+    // across when it fits the width, else running upward, centred either way.
+    void DrawUnits(QPainter& painter, const QRect& corner, const RulerTarget& target) const;
 
 protected:
     bool Vertical() const override { return true; }

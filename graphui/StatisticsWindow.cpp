@@ -42,7 +42,7 @@ QString Format(int id, const QString& a) {
     return QString::fromStdString(kws::res::Format(id, a.toUtf8().constData()));
 }
 QString TimeText(int64_t t) {
-    return QString::fromStdString(kws::rec::FormatLocalTime(t, kTimePattern));
+    return QString::fromStdString(kws::rec::FormatLocalTimeMarked(t, kTimePattern));
 }
 
 // The draw events as a table, formatted only for the rows on screen (a year has thousands).

@@ -168,4 +168,20 @@ bool LocalTimeFormatter::ToFields(int64_t t, LocalFields& out) {
     return true;
 }
 
+int InstantsOfLocal(int64_t naive, int64_t (&out)[2]) {
+    int64_t offsets[8];
+    const int count = std::min(ValidOffsets(naive, offsets), 2);
+    for (int i = 0; i < count; ++i) out[i] = naive - offsets[i];
+    return count;
+}
+
+std::string RepeatedHourZone(int64_t t) {
+    time_t tt = static_cast<time_t>(t);
+    struct tm tm;
+    if (localtime_r(&tt, &tm) == nullptr) return {};
+    int64_t instants[2];
+    if (InstantsOfLocal(t + tm.tm_gmtoff, instants) < 2) return {};
+    return tm.tm_zone != nullptr ? std::string(tm.tm_zone) : std::string();
+}
+
 }  // namespace kws::rec

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace kws::rec {
 
@@ -180,5 +181,15 @@ bool UtcOffsetAt(int64_t t, int64_t& offset);
 
 // Local fields of t through localtime_r directly (the reference the caches are checked against).
 bool LocalFieldsOf(int64_t t, LocalFields& out);
+
+// The instants at which the local clock reads the naive local second `naive` (seconds of the
+// local calendar as if it had no zone), earliest first: none in the hour skipped in spring, two
+// in the hour repeated in autumn, else one. Returns how many were written to `out`.
+int InstantsOfLocal(int64_t naive, int64_t (&out)[2]);
+
+// The zone's abbreviation at t as the system names it ("CEST", "CET") when the local clock
+// reading of t occurs twice (the hour repeated when the clocks go back); otherwise empty. Times
+// in that hour are ambiguous without it.
+std::string RepeatedHourZone(int64_t t);
 
 }  // namespace kws::rec

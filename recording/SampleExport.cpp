@@ -100,6 +100,13 @@ std::string FormatLocalTime(int64_t t, std::string_view pattern) {
     return out;
 }
 
+std::string FormatLocalTimeMarked(int64_t t, std::string_view pattern) {
+    std::string text = FormatLocalTime(t, pattern);
+    const std::string zone = RepeatedHourZone(t);
+    if (!zone.empty()) text += ' ' + zone;
+    return text;
+}
+
 bool ParseLocalDateTime(std::string_view s, int64_t& out) {
     int64_t day, month, year, hour, minute, second = 0;
     if (!ReadNumber(s, day) || !Expect(s, "/.") || !ReadNumber(s, month) || !Expect(s, "/.") ||

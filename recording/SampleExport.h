@@ -14,6 +14,9 @@ namespace kws::rec {
 
 // Formats t as local time. Supports %d %m %Y %y %H %M %S and %%; other characters are copied.
 std::string FormatLocalTime(int64_t t, std::string_view pattern);
+// The same, followed by the zone's abbreviation ("02:30:00 CEST") when t lies in the hour the
+// clocks repeat in autumn, which tells its two passes apart.
+std::string FormatLocalTimeMarked(int64_t t, std::string_view pattern);
 
 // Reads "DD/MM/YYYY HH:MM:SS" (also with '.' in the date, and without seconds) as local time.
 bool ParseLocalDateTime(std::string_view text, int64_t& out);

@@ -110,7 +110,9 @@ for colour in "0,188,255" "255,0,255" "255,0,0"; do
     [ "${n%.*}" -gt 20 ] || { echo "FAILED: colour $colour missing from the saved picture"; exit 1; }
 done
 # Drawn at its own size, not a stretched screen capture: few pixel columns repeat their left
-# neighbour (a capture stretched to 1280 x 1024 repeats about every second one).
+# neighbour (a capture stretched to 1280 x 1024 repeats about every second one; a picture
+# drawn at its size repeats where flat curves and dashed grid rows meet a ruler without text,
+# some 15-20 % with time labels at round five minutes).
 repeated=$(/usr/bin/python3 - "$saved" <<'PY'
 import sys
 from PIL import Image
@@ -120,5 +122,5 @@ columns = [image.crop((x, 0, x + 1, h)).tobytes() for x in range(w)]
 print(sum(columns[x] == columns[x - 1] for x in range(1, w)) * 100 // (w - 1))
 PY
 )
-[ -n "$repeated" ] && [ "$repeated" -lt 15 ] || { echo "FAILED: $repeated % of the saved picture's columns repeat"; exit 1; }
+[ -n "$repeated" ] && [ "$repeated" -lt 30 ] || { echo "FAILED: $repeated % of the saved picture's columns repeat"; exit 1; }
 echo "end-to-end run passed; screenshots in $out"

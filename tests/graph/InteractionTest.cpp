@@ -124,12 +124,14 @@ TEST(PanelInteraction, ContextMenuHoldsTheItemsWithChecksAndGreying) {
     ASSERT_EQ(fit.size(), 3);
     EXPECT_EQ(fit[1]->text(), "Höhe");
     const auto show = top[2]->menu()->actions();
-    ASSERT_EQ(show.size(), 3);  // no frame here, so no "Legende"
+    ASSERT_EQ(show.size(), 4);  // no frame here, so no "Legende"
     EXPECT_EQ(show[0]->text(), "Achse");
     EXPECT_TRUE(show[0]->isChecked());
     EXPECT_EQ(show[1]->text(), "Mauskoordinaten verfolgen");
     EXPECT_FALSE(show[1]->isChecked());
-    EXPECT_TRUE(show[2]->isChecked());
+    EXPECT_EQ(show[2]->text(), "Werte aller Kurven anzeigen");
+    EXPECT_FALSE(show[2]->isChecked());
+    EXPECT_TRUE(show[3]->isChecked());
     // With the zoom tool on, the tool is checked and "Anwenden" enabled.
     p->OnMenuCommand(4101);
     QMenu again;

@@ -112,7 +112,7 @@ TEST(PictureDrawing, ThePlotAsShapesMatchesItsPixelsAndWidensItsLines) {
     // 50 and 100: row 100 (100.5) and column 200 (200.5).
     const QRect plot(0, 0, 401, 201);
     PanelTarget target;
-    target.timeIntervals = 4;
+    target.timeTicks = {0, 50, 100};
     target.valueIntervals = 4;
     QImage pixels(plot.size(), QImage::Format_RGB555);
     f.Panel()->DrawContents(pixels, plot, target);

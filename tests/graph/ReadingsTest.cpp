@@ -4,9 +4,12 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <string>
 
+#include "res/Resources.h"
 #include "tests/graph/GraphTestSupport.h"
 #include "tests/recording/TestSupport.h"
 
@@ -50,9 +53,10 @@ TEST(ValueTooltip, ShowsTimeAndValueUnderTheMouseUntilSwitchedOff) {
     // One sample per pixel across, one unit per pixel upward from the bottom.
     p->SetRanges(0, p->width(), 0, p->height(), true);
     const QPoint at(123, 77);
-    // Sample 123 is 369 seconds after 14:00:00; the value is height - 77.
+    // Sample 123 is 369 seconds after 14:00:00; the value is height - 77, with one decimal more
+    // than the ruler's whole numbers and the German decimal comma.
     const QString expected =
-        QString("Datum = 12/03/2009, 14:06:09, Temp = %1.0 °C").arg(p->height() - 77);
+        QString("Datum = 12/03/2009, 14:06:09, Temp = %1,0 °C").arg(p->height() - 77);
     EXPECT_EQ(p->TooltipText(at), expected);
     // Left of the data: the unset time.
     EXPECT_TRUE(p->TooltipText(QPoint(-5, 77)).startsWith("Datum = 01/01/1970, "));
@@ -67,6 +71,137 @@ TEST(ValueTooltip, ShowsTimeAndValueUnderTheMouseUntilSwitchedOff) {
     EXPECT_FALSE(p->GetModeFlags() & TrackMouse);
     for (int i = 0; i < 5; ++i) QTest::mouseMove(p, at + QPoint(i % 2, 0));
     EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
+
+TEST(ValueTooltip, ShowsOneDecimalMoreThanTheRulerInTheLanguagesNotation) {
+    ScopedTimeZone zone("Europe/Berlin");
+    struct Case {
+        double y0, y1;
+        int precision;  // the axis page's decimals
+        int language;
+        int decimals;  // worked out from the ruler's labels
+        char point;
+    };
+    const Case cases[] = {
+        {0, 100, 1, kws::res::kGerman, 1, ','},          // labels 0, 10, ...: one decimal
+        {0, 100, 3, kws::res::kGerman, 3, ','},          // the axis page asks for more
+        {20, 20.5, 1, kws::res::kGerman, 2, ','},        // labels 20.0, 20.1, ...
+        {46.896, 46.904, 1, kws::res::kGerman, 4, ','},  // labels 46.896, 46.897, ...
+        {20, 20.5, 0, kws::res::kEnglish, 2, '.'},      {0, 100, 0, kws::res::kFrench, 1, ','},
+    };
+    GraphFixture f;
+    f.graph->AddSeries(RGB(0, 0, 255), "Kurve", 1, 1, 0);
+    for (int i = 0; i < 100; ++i) f.graph->AddPoint(0, i, 50, 0, -1, MkTime(2009, 3, 12, 14, 0, i));
+    CGraphPanel* p = f.Panel();
+    const QPoint at(123, 77);
+    for (const Case& c : cases) {
+        ASSERT_EQ(kws::res::SelectLanguage(c.language), c.language);
+        f.graph->SetAxisTitle("Temperatur", "°C", c.precision, 0, 1);
+        p->SetRanges(0, 99, c.y0, c.y1, true);
+        const double value = c.y0 + (c.y1 - c.y0) * (p->height() - 77) / p->height();
+        QString number = QString::number(value, 'f', c.decimals);
+        number.replace('.', QChar(c.point));
+        const QString text = p->TooltipText(at);
+        EXPECT_TRUE(text.endsWith(" = " + number + " °C")) << text.toStdString();
+    }
+    kws::res::SelectLanguage(kws::res::kGerman);
+}
+
+namespace {
+
+// Lines of a recording as the curves hold them: the time and three values. Samples 0-3 are a
+// thinned stretch (8 s apart), then a gap of 36 s; 6-7 lie in the hour repeated in autumn.
+struct Line {
+    int64_t utc;
+    double v[3];
+};
+
+}  // namespace
+
+TEST(Readout, ListsTheTimeAndEveryShownCurveAtTheNearestSample) {
+    ScopedTimeZone zone("Europe/Berlin");
+    using kws::test::Utc;
+    const Line lines[] = {
+        {Utc(2009, 10, 24, 13, 0, 0), {46.9, 35.0, 0.0}},  // 24/10 15:00:00
+        {Utc(2009, 10, 24, 13, 0, 8), {47.1, 35.0, 2.5}},
+        {Utc(2009, 10, 24, 13, 0, 16), {47.3, 40.0, 2.6}},
+        {Utc(2009, 10, 24, 13, 0, 24), {47.5, 45.0, 2.7}},
+        {Utc(2009, 10, 24, 13, 1, 0), {48.0, 50.0, 3.1}},  // after the gap
+        {Utc(2009, 10, 24, 13, 1, 8), {48.2, 55.0, 3.3}},
+        {Utc(2009, 10, 25, 0, 30, 0), {41.0, 0.0, 0.0}},  // 02:30:00 CEST
+        {Utc(2009, 10, 25, 1, 30, 0), {40.5, 0.0, 0.0}},  // 02:30:00 CET
+    };
+    GraphFixture f;
+    f.graph->SetAxisTitle("Temperatur", "°C", 1, 0, 1);
+    const COLORREF colors[3] = {RGB(0, 188, 255), RGB(255, 0, 0), RGB(0, 255, 0)};
+    const char* titles[3] = {"Warmwasser Temp. (°C)", "Drehzahl (%)", "Durchfluss (l / min)"};
+    for (int s = 0; s < 3; ++s) f.graph->AddSeries(colors[s], titles[s], 1, 1, 0);
+    for (int s = 0; s < 3; ++s) {
+        for (size_t i = 0; i < std::size(lines); ++i)
+            f.graph->AddPoint(s, static_cast<double>(i), lines[i].v[s], 0, -1, lines[i].utc);
+    }
+    CGraphPanel* p = f.Panel();
+    p->SetRanges(-0.5, 7.5, 0, 100, true);
+    const double perSample = p->width() / 8.0;
+    auto mouseAt = [&](double x) {
+        return QPoint(static_cast<int>((x + 0.5) * perSample + 0.5), 100);
+    };
+    struct Case {
+        double x;      // world x under the mouse
+        bool hideRpm;  // "Drehzahl" hidden
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {0.2,
+         false,
+         {"24/10/2009, 15:00:00", "Warmwasser Temp. (°C): 46,9", "Drehzahl (%): 35,0",
+          "Durchfluss (l / min): 0,0"}},
+        // In the gap: 3.4 is 14.4 s after sample 3 and 21.6 s before sample 4.
+        {3.4,
+         false,
+         {"24/10/2009, 15:00:24", "Warmwasser Temp. (°C): 47,5", "Drehzahl (%): 45,0",
+          "Durchfluss (l / min): 2,7"}},
+        {3.6,
+         true,
+         {"24/10/2009, 15:01:00", "Warmwasser Temp. (°C): 48,0", "Durchfluss (l / min): 3,1"}},
+        {6.1,
+         true,
+         {"25/10/2009, 02:30:00 CEST", "Warmwasser Temp. (°C): 41,0", "Durchfluss (l / min): 0,0"}},
+        {6.9,
+         true,
+         {"25/10/2009, 02:30:00 CET", "Warmwasser Temp. (°C): 40,5", "Durchfluss (l / min): 0,0"}},
+    };
+    for (const Case& c : cases) {
+        f.graph->GetSeries(1)->SetShown(c.hideRpm ? 0 : 1);
+        const PanelReadout r = p->ReadoutAt(mouseAt(c.x));
+        std::vector<std::string> shown;
+        for (const PanelReadout::Line& l : r.lines) shown.push_back(l.text.toStdString());
+        EXPECT_EQ(shown, c.expected) << c.x;
+        // The line stands on the sample.
+        EXPECT_NEAR(r.lineX, (std::round(c.x) + 0.5) * perSample, 1.0) << c.x;
+    }
+
+    // Through the menu and the mouse: the line and the box are painted, the box inside the plot
+    // wherever the mouse is.
+    p->OnMenuCommand(kCmdReadout);
+    ASSERT_TRUE(p->GetModeFlags() & Readout);
+    const QPoint corners[] = {QPoint(1, 1), QPoint(p->width() - 2, 1), QPoint(1, p->height() - 2),
+                              QPoint(p->width() - 2, p->height() - 2), mouseAt(3)};
+    for (const QPoint& at : corners) {
+        QTest::mouseMove(p, at);
+        const PanelReadout r = p->ReadoutAt(at);
+        const QRect box = p->ReadoutBox(r, at);
+        EXPECT_TRUE(p->rect().contains(box)) << at.x() << "," << at.y();
+        const QImage shot = p->grab().toImage();
+        EXPECT_EQ(shot.pixelColor(box.center()), QColor(255, 255, 225)) << at.x();
+        const int column = std::clamp(static_cast<int>(r.lineX), 0, p->width() - 1);
+        int dark = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            dark += shot.pixelColor(column, y) == QColor(64, 64, 64);
+        EXPECT_GT(dark, shot.height() / 3) << at.x();
+    }
+    p->OnMenuCommand(kCmdReadout);
+    EXPECT_FALSE(p->GetModeFlags() & Readout);
 }
 
 TEST(GraphPanel, HiddenSeriesAreNotDrawn) {

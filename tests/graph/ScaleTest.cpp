@@ -101,7 +101,7 @@ TEST(ScreenScale, TooltipReadsTheSampleAndValueUnderTheMouse) {
     p->SetRanges(0, f.w, 0, f.h, true);  // one unit per widget pixel both ways
     // Sample 100 is 14:01:40; the value at y 40 is height - 40.
     EXPECT_EQ(p->TooltipText(QPoint(100, 40)),
-              QString("Datum = 12/03/2009, 14:01:40, Temp = %1.00 °C").arg(f.h - 40));
+              QString("Datum = 12/03/2009, 14:01:40, Temp = %1,00 °C").arg(f.h - 40));
 }
 
 TEST(ScreenScale, TimeRulerLabelsAndTicksStandOnTheSamplesOfTheGridLines) {
@@ -119,15 +119,20 @@ TEST(ScreenScale, TimeRulerLabelsAndTicksStandOnTheSamplesOfTheGridLines) {
     const uint16_t grey = ToRgb555(RGB(105, 105, 105));
     ASSERT_GE(layout.labels.size(), 5u);
     for (size_t i = 0; i < layout.labels.size(); ++i) {
-        // Ticks lie on whole samples: at widget pixel k for sample k.
+        // Ticks lie on whole samples, at round clock times: at widget pixel k for sample k,
+        // a whole number of 30 seconds after the full hour the samples start at.
         const double x = layout.majorTicks[i];
         EXPECT_EQ(x, std::round(x));
+        EXPECT_EQ(static_cast<int64_t>(x) % 30, 0) << x;
         const time_t t = static_cast<time_t>(start + static_cast<int64_t>(x));
         struct tm tm;
         localtime_r(&t, &tm);
         char text[16];
-        std::strftime(text, sizeof text, "%H:%M:%S", &tm);
-        EXPECT_EQ(layout.labels[i].text, text);
+        const bool seconds = layout.labels[i].text.count(':') == 2;
+        std::strftime(text, sizeof text, seconds ? "%H:%M:%S" : "%H:%Mh", &tm);
+        if (layout.labels[i].drawn) {
+            EXPECT_EQ(layout.labels[i].text, text);
+        }
         // A grid line in the panel's device pixels under the tick.
         const int column = static_cast<int>(x * scale);
         int dots = 0;
@@ -161,7 +166,8 @@ TEST(ScreenScale, ValueRulerTicksStandOnTheHorizontalGridLines) {
             for (double t : ruler->Layout(ruler->rect()).majorTicks)
                 if (t * scale < image.height()) ticks.push_back(t * scale);
             std::sort(ticks.begin(), ticks.end());
-            EXPECT_GE(lines.size(), 3u) << hostHeight << " " << low << ".." << high;
+            // At least two lines; a third tick may stand on the bottom edge, below the rows.
+            EXPECT_GE(lines.size(), 2u) << hostHeight << " " << low << ".." << high;
             EXPECT_EQ(ticks, lines) << "panel " << p->height() << " px, " << low << ".." << high;
             ++compared;
         }

@@ -6,6 +6,8 @@
 
 #include "graph/LinearMap.h"
 #include "graph/Ruler.h"
+#include "graph/TimeTicks.h"
+#include "tests/recording/TestSupport.h"
 
 namespace {
 std::vector<double> Values(double w0, double w1, int n) {
@@ -25,9 +27,9 @@ TEST(OrderOfMagnitude, Examples) {
 }
 
 TEST(NiceStep, SmallestOneTwoFiveNotBelowTheQuotient) {
-    EXPECT_EQ(NiceStep(0, 1, 10), static_cast<double>(0.1f));
-    EXPECT_EQ(NiceStep(0, 1, 0), static_cast<double>(0.1f));
-    EXPECT_EQ(NiceStep(0, 1.5, 10), static_cast<double>(0.2f));
+    EXPECT_EQ(NiceStep(0, 1, 10), 0.1);
+    EXPECT_EQ(NiceStep(0, 1, 0), 0.1);
+    EXPECT_EQ(NiceStep(0, 1.5, 10), 0.2);
     EXPECT_EQ(NiceStep(0, 2.5, 10), 0.5);
     EXPECT_EQ(NiceStep(0, 10, 10), 1.0);
     EXPECT_EQ(NiceStep(0, 31, 10), 5.0);
@@ -47,10 +49,14 @@ TEST(ComputeTicks, ExamplesOfTheTickRules) {
     EXPECT_EQ(t.step, 0.5);
     EXPECT_EQ(t.values, (std::vector<double>{0, 0.5, 1}));
 
+    // The step in double precision: 1 itself is the eleventh tick.
     t = LinearMap(0, 100, 0, 1).ComputeTicks(10);
-    EXPECT_EQ(t.step, 0.10000000149011612);
-    ASSERT_EQ(t.Count(), 10);  // 1 itself is not reached
-    EXPECT_NEAR(t.values[9], 0.9, 1e-6);
+    EXPECT_EQ(t.step, 0.1);
+    ASSERT_EQ(t.Count(), 11);
+    EXPECT_NEAR(t.values[9], 0.9, 1e-12);
+    EXPECT_NEAR(t.values[10], 1.0, 1e-12);
+    EXPECT_EQ(LinearMap(0, 100, 0, 100).ComputeTicks(5).values,
+              (std::vector<double>{0, 20, 40, 60, 80, 100}));
 
     // The value ruler's example: 0 .. 0.5 with five labels, e = -1, step 1.
     t = LinearMap(0, 100, 0, 0.5).ComputeTicks(5);
@@ -90,22 +96,21 @@ TEST(ComputeTicks, ReversedNegativeEqualTinyAndHugeRanges) {
             }
         }
     }
-    EXPECT_EQ(LinearMap(0, 100, 0, 1).ComputeTicks(0).Count(), 10);  // n = 0 takes the step 0.1
+    EXPECT_EQ(LinearMap(0, 100, 0, 1).ComputeTicks(0).Count(), 11);  // n = 0 takes the step 0.1
     EXPECT_TRUE(LinearMap(0, 100, 0, 1e308 * 10).ComputeTicks(5).values.empty());  // infinity
 }
 
 TEST(ComputeTicks, NarrowRangesFarFromZeroGetTicks) {
-    // 1000 .. 1000.5: exponent 0, step 0.1 (single precision), first tick the multiple of the
-    // step nearest to 1000 inside the range: 10000 x 0.10000000149 = 1000.0000149.
+    // 1000 .. 1000.5: exponent 0, step 0.1, the ticks 1000, 1000.1, ..., 1000.5 (both ends).
     TickSet t = LinearMap(0, 100, 1000, 1000.5).ComputeTicks(5);
     EXPECT_EQ(t.exponent, 0);
-    EXPECT_EQ(t.step, static_cast<double>(0.1f));
-    ASSERT_EQ(t.Count(), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_NEAR(t.values[static_cast<size_t>(i)], 1000 + 0.1 * i, 1e-4);
-    EXPECT_NEAR(t.pixels[1], 20, 1e-2);
+    EXPECT_EQ(t.step, 0.1);
+    ASSERT_EQ(t.Count(), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(t.values[static_cast<size_t>(i)], 1000 + 0.1 * i, 1e-9);
+    EXPECT_NEAR(t.pixels[1], 20, 1e-6);
     // Reversed and negative the same.
-    EXPECT_EQ(LinearMap(0, 100, 1000.5, 1000).ComputeTicks(5).Count(), 5);
-    EXPECT_EQ(LinearMap(0, 100, -1000.5, -1000).ComputeTicks(5).Count(), 5);
+    EXPECT_EQ(LinearMap(0, 100, 1000.5, 1000).ComputeTicks(5).Count(), 6);
+    EXPECT_EQ(LinearMap(0, 100, -1000.5, -1000).ComputeTicks(5).Count(), 6);
     t = LinearMap(0, 100, 123456.25, 123456.75).ComputeTicks(5);
     ASSERT_GE(t.Count(), 4);
     EXPECT_NEAR(t.values[0], 123456.3, 1e-2);
@@ -114,26 +119,24 @@ TEST(ComputeTicks, NarrowRangesFarFromZeroGetTicks) {
     t = LinearMap(0, 100, 100, 100.15).ComputeTicks(2);
     EXPECT_EQ(t.exponent, 0);
     ASSERT_EQ(t.Count(), 2);
-    EXPECT_NEAR(t.values[0], 100.0000015, 1e-7);
-    EXPECT_NEAR(t.values[1], 100.1000015, 1e-7);
+    EXPECT_NEAR(t.values[0], 100.0, 1e-12);
+    EXPECT_NEAR(t.values[1], 100.1, 1e-12);
 }
 
 TEST(ComputeTicks, TheValueAxisGetsThreeTicksWhereTheFirstPassLeavesFewer) {
     // 55 .. 55.012 for ten intervals: the exponent stops at -1 (550 is not below 100), where the
-    // scaled ends 550 .. 550.12 hold two multiples of the step 0.1f = 0.10000000149: 5500 and
-    // 5501 times it, 550.0000082 and 550.1000082.
+    // scaled ends 550 .. 550.12 hold two multiples of the step 0.1: 550 and 550.1.
     EXPECT_EQ(LinearMap(0, 100, 55, 55.012).ComputeTicks(10).Count(), 2);
-    // The value axis asks for three: one decade lower the ends are 5500 .. 5501.2, the step
-    // 0.2f = 0.200000003 (the smallest 1-2-5 step not below 1.2 / 10), and the ticks are 27500
-    // to 27505 times it: 5500.000082 + 0.200000003 i, the sixth 5501.000097 (the seventh lies
-    // beyond 5501.2). As values: 55.0000008 + 0.002 i.
+    // The value axis asks for three: one decade lower the ends are 5500 .. 5501.2, the step 0.2
+    // (the smallest 1-2-5 step not below 1.2 / 10), and the ticks 5500, 5500.2, ..., 5501.2
+    // (both ends). As values: 55 + 0.002 i.
     const TickSet t = ValueAxisTicks(55, 55.012, 600, 10);
     EXPECT_EQ(t.exponent, -2);
-    ASSERT_EQ(t.Count(), 6);
+    ASSERT_EQ(t.Count(), 7);
     for (int i = 0; i < t.Count(); ++i)
-        EXPECT_NEAR(t.values[static_cast<size_t>(i)], 55.0000008 + 0.002 * i, 1e-7) << i;
+        EXPECT_NEAR(t.values[static_cast<size_t>(i)], 55 + 0.002 * i, 1e-12) << i;
     // Where the first pass gives three ticks or more, the value axis keeps them.
-    EXPECT_EQ(ValueAxisTicks(1000, 1000.5, 600, 5).Count(), 5);
+    EXPECT_EQ(ValueAxisTicks(1000, 1000.5, 600, 5).Count(), 6);
     EXPECT_EQ(ValueAxisTicks(1000, 1000.5, 600, 5).exponent, 0);
 }
 
@@ -234,4 +237,118 @@ TEST(ValueLabels, HugeAndTinyMagnitudesTakeAPowerOfTen) {
     // More than a dozen decimals likewise.
     EXPECT_EQ(texts({0, 2e-301, 1e-300}, 0.2, -300), "0 2e-301 1.0e-300");
     EXPECT_EQ(texts({1e-13, 2e-13}, 1, -13), "1e-13 2e-13");
+}
+
+namespace {
+
+// An instant as the local clock shows it, through the C library: "29/03 03:00:00 CEST".
+std::string Clock(int64_t t) {
+    const time_t tt = static_cast<time_t>(t);
+    struct tm tm;
+    localtime_r(&tt, &tm);
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%d/%m %H:%M:%S %Z", &tm);
+    return buf;
+}
+
+}  // namespace
+
+TEST(RoundTimes, StandAtRoundLocalClockTimesThroughClockChanges) {
+    using kws::test::MkTime;
+    using kws::test::Utc;
+    struct Case {
+        const char* zone;
+        int64_t from, to;  // built in the zone below
+        TimeStep step;
+        std::vector<std::string> ticks;
+    };
+    const TimeStep s15{TimeStep::kSeconds, 15}, m5{TimeStep::kSeconds, 300};
+    const TimeStep h1{TimeStep::kSeconds, 3600}, h3{TimeStep::kSeconds, 10800};
+    const TimeStep d1{TimeStep::kDays, 1}, w1{TimeStep::kDays, 7};
+    const TimeStep mo1{TimeStep::kMonths, 1}, mo3{TimeStep::kMonths, 3};
+    // Berlin: 29/03/2009 has 23 hours (02:00 CET is 03:00 CEST, at 01:00 UTC), 25/10/2009 has
+    // 25 (03:00 CEST is 02:00 CET again, at 01:00 UTC). Kolkata is 5:30 ahead of UTC.
+    const Case cases[] = {
+        {"Europe/Berlin",
+         Utc(2009, 5, 4, 8, 0, 7),
+         Utc(2009, 5, 4, 8, 1, 2),
+         s15,
+         {"04/05 10:00:15 CEST", "04/05 10:00:30 CEST", "04/05 10:00:45 CEST",
+          "04/05 10:01:00 CEST"}},
+        {"Europe/Berlin",
+         Utc(2009, 5, 4, 8, 0, 0),
+         Utc(2009, 5, 4, 8, 12, 0),
+         m5,
+         {"04/05 10:00:00 CEST", "04/05 10:05:00 CEST", "04/05 10:10:00 CEST"}},
+        // The 23-hour day: no 02:00, the next day still starts at 00:00.
+        {"Europe/Berlin",
+         Utc(2009, 3, 28, 23, 0, 0),
+         Utc(2009, 3, 29, 22, 0, 0),
+         h3,
+         {"29/03 00:00:00 CET", "29/03 03:00:00 CEST", "29/03 06:00:00 CEST", "29/03 09:00:00 CEST",
+          "29/03 12:00:00 CEST", "29/03 15:00:00 CEST", "29/03 18:00:00 CEST",
+          "29/03 21:00:00 CEST", "30/03 00:00:00 CEST"}},
+        {"Europe/Berlin",
+         Utc(2009, 3, 29, 0, 0, 0),
+         Utc(2009, 3, 29, 2, 0, 0),
+         h1,
+         {"29/03 01:00:00 CET", "29/03 03:00:00 CEST", "29/03 04:00:00 CEST"}},
+        // The 25-hour day: 02:00 twice, the next day starts at 00:00.
+        {"Europe/Berlin",
+         Utc(2009, 10, 24, 23, 0, 0),
+         Utc(2009, 10, 25, 3, 0, 0),
+         h1,
+         {"25/10 01:00:00 CEST", "25/10 02:00:00 CEST", "25/10 02:00:00 CET", "25/10 03:00:00 CET",
+          "25/10 04:00:00 CET"}},
+        {"Europe/Berlin",
+         Utc(2009, 10, 24, 22, 0, 0),
+         Utc(2009, 10, 25, 23, 0, 0),
+         h3,
+         {"25/10 00:00:00 CEST", "25/10 03:00:00 CET", "25/10 06:00:00 CET", "25/10 09:00:00 CET",
+          "25/10 12:00:00 CET", "25/10 15:00:00 CET", "25/10 18:00:00 CET", "25/10 21:00:00 CET",
+          "26/10 00:00:00 CET"}},
+        {"Europe/Berlin",
+         Utc(2009, 3, 27, 12, 0, 0),
+         Utc(2009, 3, 31, 0, 0, 0),
+         d1,
+         {"28/03 00:00:00 CET", "29/03 00:00:00 CET", "30/03 00:00:00 CEST",
+          "31/03 00:00:00 CEST"}},
+        // Weeks start on Mondays.
+        {"Europe/Berlin",
+         Utc(2009, 3, 1, 0, 0, 0),
+         Utc(2009, 4, 10, 0, 0, 0),
+         w1,
+         {"02/03 00:00:00 CET", "09/03 00:00:00 CET", "16/03 00:00:00 CET", "23/03 00:00:00 CET",
+          "30/03 00:00:00 CEST", "06/04 00:00:00 CEST"}},
+        {"Europe/Berlin",
+         Utc(2009, 1, 15, 0, 0, 0),
+         Utc(2009, 5, 20, 0, 0, 0),
+         mo1,
+         {"01/02 00:00:00 CET", "01/03 00:00:00 CET", "01/04 00:00:00 CEST",
+          "01/05 00:00:00 CEST"}},
+        {"Europe/Berlin",
+         Utc(2008, 11, 15, 0, 0, 0),
+         Utc(2009, 12, 20, 0, 0, 0),
+         mo3,
+         {"01/01 00:00:00 CET", "01/04 00:00:00 CEST", "01/07 00:00:00 CEST",
+          "01/10 00:00:00 CEST"}},
+        // Round hours of the local clock, half an hour off UTC's.
+        {"Asia/Kolkata",
+         Utc(2009, 5, 4, 4, 0, 0),
+         Utc(2009, 5, 4, 7, 0, 0),
+         h1,
+         {"04/05 10:00:00 IST", "04/05 11:00:00 IST", "04/05 12:00:00 IST"}},
+    };
+    for (const Case& c : cases) {
+        kws::test::ScopedTimeZone zone(c.zone);
+        std::vector<std::string> ticks;
+        for (int64_t t : RoundTimes(c.from, c.to, c.step, 100)) ticks.push_back(Clock(t));
+        EXPECT_EQ(ticks, c.ticks) << c.zone << " " << Clock(c.from) << " step " << c.step.count;
+    }
+    // Both ends count, and the limit holds.
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    const int64_t t = MkTime(2009, 5, 4, 10, 0, 0);
+    EXPECT_EQ(RoundTimes(t, t + 600, m5, 100), (std::vector<int64_t>{t, t + 300, t + 600}));
+    EXPECT_EQ(RoundTimes(t, t + 600, m5, 2).size(), 2u);
+    EXPECT_TRUE(RoundTimes(t + 1, t + 299, m5, 100).empty());
 }

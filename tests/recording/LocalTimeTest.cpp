@@ -132,3 +132,33 @@ TEST(TimeText, FollowsAChangeOfTimeZone) {
     }
     EXPECT_EQ(berlin - tokyo, 7 * 3600);
 }
+
+// Times whose clock reading happens twice (the hour repeated when the clocks go back) carry the
+// zone's abbreviation; all others stay as they were. Instants written in UTC, by hand.
+TEST(TimeText, TheRepeatedAutumnHourIsMarkedWithTheZone) {
+    struct Case {
+        const char* zone;
+        int64_t utc;
+        const char* marked;
+    };
+    const Case cases[] = {
+        // Berlin, 25/10/2009: 02:00-02:59 CEST (00:00-00:59 UTC), then again as CET.
+        {"Europe/Berlin", kws::test::Utc(2009, 10, 24, 23, 59, 59), "25/10/2009 01:59:59"},
+        {"Europe/Berlin", kws::test::Utc(2009, 10, 25, 0, 0, 0), "25/10/2009 02:00:00 CEST"},
+        {"Europe/Berlin", kws::test::Utc(2009, 10, 25, 0, 59, 59), "25/10/2009 02:59:59 CEST"},
+        {"Europe/Berlin", kws::test::Utc(2009, 10, 25, 1, 0, 38), "25/10/2009 02:00:38 CET"},
+        {"Europe/Berlin", kws::test::Utc(2009, 10, 25, 2, 0, 0), "25/10/2009 03:00:00"},
+        // The spring change repeats nothing.
+        {"Europe/Berlin", kws::test::Utc(2009, 3, 29, 1, 0, 0), "29/03/2009 03:00:00"},
+        {"Europe/Berlin", kws::test::Utc(2009, 7, 1, 0, 30, 0), "01/07/2009 02:30:00"},
+        // New York, 01/11/2009: 01:00-01:59 EDT (05:00-05:59 UTC), then again as EST.
+        {"America/New_York", kws::test::Utc(2009, 11, 1, 5, 30, 0), "01/11/2009 01:30:00 EDT"},
+        {"America/New_York", kws::test::Utc(2009, 11, 1, 6, 30, 0), "01/11/2009 01:30:00 EST"},
+        {"America/New_York", kws::test::Utc(2009, 11, 1, 7, 0, 0), "01/11/2009 02:00:00"},
+        {"UTC", kws::test::Utc(2009, 10, 25, 0, 30, 0), "25/10/2009 00:30:00"},
+    };
+    for (const Case& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        EXPECT_EQ(FormatLocalTimeMarked(c.utc, "%d/%m/%Y %H:%M:%S"), c.marked) << c.zone;
+    }
+}
