@@ -28,8 +28,9 @@ bool ParseTimeStamp(std::string_view line, int64_t& out);
 
 // Same, for a line read in order after others: `previous` is the time of the data line read
 // just before it (none at the start). A recorder on local time writes the hour the autumn
-// change repeats twice; a time in it reads as its first pass (daylight-saving time) unless
-// that lies before `previous`, then as its second pass. `repeated`, when given, tells whether
+// change repeats twice; a time in it takes the pass nearer to `previous`: the first
+// (daylight-saving time) while the clock runs on, the second once it has stepped back by about
+// the hour. `repeated`, when given, tells whether
 // the time fell into such an hour.
 bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter,
                     std::optional<int64_t> previous, bool* repeated = nullptr);
