@@ -47,8 +47,11 @@ int ScanPart(ByteSource& source, const BlockMap& map, uint64_t begin, uint64_t e
              std::optional<int64_t> previous, uint64_t runStart, BlockMap::PartMap& part,
              RunFacts& run) {
     LineReader reader(source, begin, end);
-    LocalTimeConverter converter;
+    LineClock clock;
+    clock.SetPrevious(previous);
     const uint64_t mapEnd = map.End();
+    // The block the lines are in, and where the next one starts.
+    uint64_t block = 0, blockEnd = 0;
     std::string_view line;
     for (;;) {
         const uint64_t at = reader.Position();
@@ -57,9 +60,14 @@ int ScanPart(ByteSource& source, const BlockMap& map, uint64_t begin, uint64_t e
         int64_t t = 0;
         // Every line whose time parses counts for the evaluation, data line or not; only data
         // lines decide how the repeated hour reads.
-        const bool parsed = ParseTimeStamp(line, t, converter, previous);
-        if (parsed && isData) previous = t;
-        if (at < mapEnd) AddLine(part, map.BlockOf(at), at, isData, parsed, t);
+        const bool parsed = clock.Read(line, isData, t);
+        if (at < mapEnd) {
+            if (at >= blockEnd) {
+                block = map.BlockOf(at);
+                blockEnd = map.DataStart() + (block + 1) * map.BlockBytes();
+            }
+            AddLine(part, block, at, isData, parsed, t);
+        }
         if (at >= runStart && !run.sawNonData) {
             if (!isData) {
                 run.sawNonData = true;

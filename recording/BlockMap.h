@@ -92,6 +92,7 @@ public:
     void Begin(uint64_t dataStart, uint64_t end, int headerLines);
     // Adds the parts in the order of the file.
     void Join(std::vector<PartMap>& parts);
+    uint64_t BlockBytes() const { return blockBytes_; }
     uint64_t BlockOf(uint64_t offset) const { return (offset - dataStart_) / blockBytes_; }
 
     // Offset after the last line feed of the source (0 without one); UINT64_MAX on a read error.

@@ -185,14 +185,14 @@ struct ChunkStart {
 void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p, size_t reserve,
               const ChunkStart& from, ChunkOutput& out) {
     LineReader reader(source, begin, end);
-    LocalTimeConverter converter;
     out.records.reserve(reserve);
     std::string_view line;
     int thinning = from.thinning;
     int64_t previous = 0;
-    // Time of the data line read last: it decides how a time in the hour the autumn change
-    // repeats reads.
-    std::optional<int64_t> lastLineTime = from.lastLineTime;
+    // Reads the times with the data line read last: it decides how a time in the hour the
+    // autumn change repeats reads.
+    LineClock clock;
+    clock.SetPrevious(from.lastLineTime);
     while (reader.Next(line)) {
         int64_t t;
         if (p.sparse) {
@@ -200,14 +200,12 @@ void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p,
                 ++thinning;
                 // Not looked at, but its time still tells how the next line in a repeated hour
                 // reads, as it does when every line is looked at.
-                if (IsDataLine(line) && ParseTimeStamp(line, t, converter, lastLineTime))
-                    lastLineTime = t;
+                if (IsDataLine(line)) clock.Read(line, true, t);
                 continue;
             }
             thinning = 0;
         }
-        if (!ParseTimeStamp(line, t, converter, lastLineTime)) continue;
-        if (IsDataLine(line)) lastLineTime = t;
+        if (!clock.Read(line, IsDataLine(line), t)) continue;
         if (t < p.start) continue;
         if (t > p.end) {
             out.stopped = true;

@@ -183,6 +183,40 @@ bool ParseTimeStamp(std::string_view line, int64_t& out) {
     return ParseTimeStamp(line, out, converter);
 }
 
+bool LineClock::Read(std::string_view line, bool isData, int64_t& out) {
+    const size_t n = prefixLength_;
+    if (n != 0 && line.size() > n + 2 && std::memcmp(line.data(), prefix_, n) == 0) {
+        const char* p = line.data() + n;
+        if (IsDigit(p[0]) && IsDigit(p[1]) && IsFieldSeparator(p[2])) {
+            const int second = TwoDigits(p);
+            if (second <= 59) {
+                out = *previous_ + (second - prefixSecond_);
+                previous_ = out;
+                prefixSecond_ = second;
+                return true;
+            }
+        }
+    }
+    return ReadSlow(line, isData, out);
+}
+
+bool LineClock::ReadSlow(std::string_view line, bool isData, int64_t& out) {
+    if (!ParseTimeStamp(line, out, converter_, previous_)) return false;
+    if (!isData) return true;
+    previous_ = out;
+    // Remember the line up to its seconds when it has the fixed shape: the next line with the
+    // same start lies in the same minute.
+    int64_t f[6];
+    prefixLength_ = 0;
+    if (FastFields(line, f)) {
+        const size_t length = IsDigit(line[8]) ? 17 : 15;
+        std::memcpy(prefix_, line.data(), length);
+        prefixLength_ = length;
+        prefixSecond_ = static_cast<int>(f[5]);
+    }
+    return true;
+}
+
 double ParseDecimal(std::string_view text) {
     const char* p = text.data();
     const char* end = p + text.size();

@@ -35,6 +35,34 @@ bool ParseTimeStamp(std::string_view line, int64_t& out);
 bool ParseTimeStamp(std::string_view line, int64_t& out, LocalTimeConverter& converter,
                     std::optional<int64_t> previous, bool* repeated = nullptr);
 
+// Reads the times of lines in the order of the file, as ParseTimeStamp with the data line read
+// before as `previous` does. A data line in the same minute as the data line before it (the
+// usual case: date, hour and minute written alike) takes that line's time moved by the
+// difference of the seconds, without the calendar; within a minute that is the nearer pass of
+// a repeated hour too.
+class LineClock {
+public:
+    // ParseTimeStamp(line, out, converter, Previous()); a data line that parses becomes the
+    // previous one.
+    bool Read(std::string_view line, bool isData, int64_t& out);
+    std::optional<int64_t> Previous() const { return previous_; }
+    void SetPrevious(std::optional<int64_t> previous) {
+        previous_ = previous;
+        prefixLength_ = 0;
+    }
+
+private:
+    bool ReadSlow(std::string_view line, bool isData, int64_t& out);
+
+    LocalTimeConverter converter_;
+    std::optional<int64_t> previous_;
+    // The previous data line up to its seconds ("DD.MM.YY<TAB>HH:MM:", or with a four-digit
+    // year), when it has that shape; 0: no shortcut.
+    char prefix_[17] = {};
+    size_t prefixLength_ = 0;
+    int prefixSecond_ = 0;
+};
+
 // Value of value column `column` (0 = the first field after the time) times 0.1. A column that
 // is missing or empty reads as -25.0; a field without a number at its start reads as 0.0.
 double GetColumnValue(std::string_view line, int column);
