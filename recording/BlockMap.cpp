@@ -10,19 +10,26 @@ namespace kws::rec {
 
 namespace {
 
-// Adds one line starting at `offset` to the part map.
-inline void AddLine(BlockMap::PartMap& part, uint64_t block, uint64_t offset, bool isData,
-                    bool parsed, int64_t time) {
+// The entry of `block` in the part map, made when it is new.
+inline MapBlock& BlockEntry(BlockMap::PartMap& part, uint64_t block) {
     if (part.blocks.empty()) part.firstBlock = block;
     while (part.firstBlock + part.blocks.size() <= block) part.blocks.emplace_back();
-    MapBlock& b = part.blocks[block - part.firstBlock];
+    return part.blocks[block - part.firstBlock];
+}
+
+// Adds one line starting at `offset` to its block.
+inline void AddLine(MapBlock& b, uint64_t offset, bool isData, bool parsed, int64_t time) {
     if (b.lines == 0) b.begin = offset;
     ++b.lines;
     if (!isData) b.irregular = true;
     if (!parsed) return;
-    if (b.HasTimes() && time < b.maxTime) b.irregular = true;
-    b.minTime = std::min(b.minTime, time);
-    b.maxTime = std::max(b.maxTime, time);
+    if (time < b.maxTime) {
+        if (b.HasTimes()) b.irregular = true;
+        b.minTime = std::min(b.minTime, time);
+    } else {
+        b.minTime = std::min(b.minTime, time);
+        b.maxTime = time;
+    }
     if (isData) b.lastData = time;
 }
 
@@ -51,7 +58,8 @@ int ScanPart(ByteSource& source, const BlockMap& map, uint64_t begin, uint64_t e
     clock.SetPrevious(previous);
     const uint64_t mapEnd = map.End();
     // The block the lines are in, and where the next one starts.
-    uint64_t block = 0, blockEnd = 0;
+    MapBlock* current = nullptr;
+    uint64_t blockEnd = 0;
     std::string_view line;
     for (;;) {
         const uint64_t at = reader.Position();
@@ -63,10 +71,11 @@ int ScanPart(ByteSource& source, const BlockMap& map, uint64_t begin, uint64_t e
         const bool parsed = clock.Read(line, isData, t);
         if (at < mapEnd) {
             if (at >= blockEnd) {
-                block = map.BlockOf(at);
+                const uint64_t block = map.BlockOf(at);
                 blockEnd = map.DataStart() + (block + 1) * map.BlockBytes();
+                current = &BlockEntry(part, block);
             }
-            AddLine(part, block, at, isData, parsed, t);
+            AddLine(*current, at, isData, parsed, t);
         }
         if (at >= runStart && !run.sawNonData) {
             if (!isData) {

@@ -12,7 +12,12 @@ namespace kws::rec {
 
 // Data lines start with two digits followed by '.', '/' or ':' in the third position, or have
 // one of these in the sixth position.
-bool IsDataLine(std::string_view line);
+inline bool IsDataLine(std::string_view line) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto separator = [](char c) { return c == '.' || c == '/' || c == ':'; };
+    if (line.size() < 3 || !digit(line[0]) || !digit(line[1])) return false;
+    return separator(line[2]) || (line.size() >= 6 && separator(line[5]));
+}
 
 // Counts the tabs of the line, its last character excepted: 13 tabs set the flag to 1
 // (three-curve layout), 14 tabs to 0 (six-curve layout); other counts give false and leave the
