@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
         const double process = bench::MedianSeconds(runs, [&] {
             bench::RunCommand("'" + program + "' --evaluate '" + file + "' > /dev/null");
         });
-        report("kwsekunde --evaluate (process, whole month)", process);
+        report("kwsekunde --evaluate (process, whole file)", process);
         const double processTsv = bench::MedianSeconds(runs, [&] {
             bench::RunCommand("'" + program + "' --evaluate '" + file + "' --samples '" + tsv +
                               "' > /dev/null");
