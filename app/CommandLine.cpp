@@ -283,8 +283,10 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
 
     rec::SampleArray samples;
     rec::SampleMarks marks;
-    const rec::EvaluationStatus status = rec::Evaluate(recording.Source(), facts.headerLines,
-                                                       facts.layoutFlag, from, to, samples, marks);
+    rec::EvaluationOptions options;
+    options.map = &recording.Map();
+    const rec::EvaluationStatus status = rec::Evaluate(
+        recording.Source(), facts.headerLines, facts.layoutFlag, from, to, samples, marks, options);
     if (status.outOfMemory) throw std::bad_alloc();
     if (!status.ok) {
         rec::OpenResult r;

@@ -280,8 +280,10 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
 
 bool CKWSekundeDlg::Evaluate(int64_t start, int64_t end) {
     const kws::rec::RecordingFacts& f = recording_.Facts();
+    kws::rec::EvaluationOptions options;
+    options.map = &recording_.Map();
     const auto status = kws::rec::Evaluate(recording_.Source(), f.headerLines, layoutFlag_, start,
-                                           end, *samples_, *marks_);
+                                           end, *samples_, *marks_, options);
     if (status.outOfMemory) {
         ShowOutOfMemoryMessage(this);
         return false;

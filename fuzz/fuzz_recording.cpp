@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
+#include "recording/BlockMap.h"
 #include "recording/Evaluation.h"
 #include "recording/LineOps.h"
 #include "recording/Recording.h"
@@ -43,13 +45,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     RecordingFacts facts;
-    if (!ReadRecordingFacts(source, facts).Ok()) return 0;
+    BlockMap map(64);  // blocks of 64 bytes: a fine map even of a small input
+    if (!ReadRecordingFacts(source, facts, &map).Ok()) return 0;
     if (facts.startTime > facts.endTime) __builtin_trap();
     SampleArray samples;
     EvaluationOptions options;
     options.threads = 1;
     const int64_t end = std::min<int64_t>(facts.endTime, facts.startTime + kMaxWindowSeconds);
     Evaluate(source, facts.headerLines, facts.layoutFlag, facts.startTime, end, samples, options);
+
+    // A window from the middle of the recording, through the map and from the first line: the
+    // same records.
+    const int64_t middle = facts.startTime + (facts.endTime - facts.startTime) / 2;
+    const int64_t middleEnd = std::min<int64_t>(facts.endTime, middle + kMaxWindowSeconds);
+    SampleArray mapped;
+    EvaluationOptions withMap = options;
+    withMap.map = &map;
+    const EvaluationStatus a =
+        Evaluate(source, facts.headerLines, facts.layoutFlag, middle, middleEnd, samples, options);
+    const EvaluationStatus b =
+        Evaluate(source, facts.headerLines, facts.layoutFlag, middle, middleEnd, mapped, withMap);
+    if (a.stoppedAfterEnd != b.stoppedAfterEnd || samples.size() != mapped.size()) __builtin_trap();
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i].time != mapped[i].time ||
+            !std::equal(std::begin(samples[i].value), std::end(samples[i].value),
+                        std::begin(mapped[i].value),
+                        [](double x, double y) { return x == y || (x != x && y != y); })) {
+            __builtin_trap();
+        }
+    }
     // The thinned window: six-curve only, whose gaps get one filler each (a three-curve window of
     // 250 days holds a filler every 7 seconds of a gap, hundreds of megabytes by design).
     const int64_t sparseEnd = facts.startTime + kSparseWindowSeconds + 100;

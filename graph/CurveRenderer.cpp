@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -109,19 +110,30 @@ void DrawSeriesStraight(CurveRasterizer& r, const CPointsCollection& points, con
 namespace {
 
 // Per-column work of the aggregated drawing: which rows of a column hold points, dilated into
-// marker squares.
+// marker squares. It also keeps which rows those squares cover, so that a block of points whose
+// rows all lie where squares already are can be passed without looking at its points: the
+// squares it would add lie inside the ones there.
 class MarkerColumn {
 public:
     MarkerColumn(const CurveRasterizer& r, int s)
         : s_(s), top_(r.Top() - s - 1), bottom_(r.Bottom() + s + 1) {
         seen_.assign(static_cast<size_t>(bottom_ - top_ + 1), 0);
+        covered_.assign(static_cast<size_t>(bottom_ - top_ + 1 + 2 * s), 0);
     }
+    int64_t Clamp(int64_t row) const { return std::clamp(row, top_, bottom_); }
     void Add(int64_t row) {
-        row = std::clamp(row, top_, bottom_);
+        row = Clamp(row);
         if (!seen_[static_cast<size_t>(row - top_)]) {
             seen_[static_cast<size_t>(row - top_)] = 1;
             rows_.push_back(row);
+            std::fill_n(covered_.begin() + (row - top_), 2 * s_ + 1, 1);
         }
+    }
+    // Whether the squares of every row from a to b (a <= b, both clamped) lie in those there.
+    bool Covers(int64_t a, int64_t b) const {
+        if (rows_.empty()) return false;
+        const char* from = covered_.data() + (a - top_);
+        return std::memchr(from, 0, static_cast<size_t>(b - a + 2 * s_ + 1)) == nullptr;
     }
     void Flush(CurveRasterizer& r, int64_t column) {
         if (rows_.empty()) return;
@@ -136,6 +148,8 @@ public:
         }
         r.FillRect(column - s_, start, column + s_, end);
         for (int64_t row : rows_) seen_[static_cast<size_t>(row - top_)] = 0;
+        std::fill(covered_.begin() + (rows_.front() - top_),
+                  covered_.begin() + (rows_.back() - top_ + 2 * s_ + 1), 0);
         rows_.clear();
     }
 
@@ -143,6 +157,7 @@ private:
     int s_;
     int64_t top_, bottom_;
     std::vector<char> seen_;
+    std::vector<char> covered_;  // covered_[i]: row top_ - s + i lies in a square
     std::vector<int64_t> rows_;
 };
 
@@ -239,8 +254,29 @@ void DrawSeriesAggregated(CurveRasterizer& r, const CPointsCollection& points,
         const int64_t a = row(minY), b = row(maxY);
         if (a != b && !style.noLines) r.VerticalSpan(c, a, b);
         if (style.markPoints) {
-            for (int64_t m = f; m <= l; ++m) {
+            // Rows follow y monotonically, so a whole block's rows lie between the rows of its
+            // lowest and highest y; blocks inside the squares there add nothing.
+            int64_t m = f;
+            while (m <= l) {
+                if (m % B == 0 && m + B - 1 <= l) {
+                    const auto& s = blocks[static_cast<size_t>(m / B)];
+                    if (!(s.minY <= s.maxY)) {
+                        m += B;  // no finite y
+                        continue;
+                    }
+                    int64_t ra = markers.Clamp(row(s.minY)), rb = markers.Clamp(row(s.maxY));
+                    if (ra > rb) std::swap(ra, rb);
+                    if (markers.Covers(ra, rb)) {
+                        m += B;
+                        continue;
+                    }
+                    for (const int64_t blockEnd = m + B; m < blockEnd; ++m) {
+                        if (const double y = Y(m); std::isfinite(y)) markers.Add(row(y));
+                    }
+                    continue;
+                }
                 if (const double y = Y(m); std::isfinite(y)) markers.Add(row(y));
+                ++m;
             }
             markers.Flush(r, c);
         }

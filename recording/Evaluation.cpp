@@ -175,28 +175,37 @@ inline void FillValues(const Params& p, std::string_view line, bool fillerSeen, 
     }
 }
 
+// Where a stretch starts reading: the thinning counter there and the time of the data line
+// before it (none at the start of the lines, and at a part that starts outside the repeated hour).
+struct ChunkStart {
+    int thinning = 0;
+    std::optional<int64_t> lastLineTime;
+};
+
 void RunChunk(ByteSource& source, uint64_t begin, uint64_t end, const Params& p, size_t reserve,
-              ChunkOutput& out) {
+              const ChunkStart& from, ChunkOutput& out) {
     LineReader reader(source, begin, end);
-    LocalTimeConverter converter;
     out.records.reserve(reserve);
     std::string_view line;
-    int thinning = 0;
+    int thinning = from.thinning;
     int64_t previous = 0;
-    // Time of the data line looked at last (none at the start of a part, which never starts in
-    // the hour the autumn change repeats): it decides how a time in that hour reads.
-    std::optional<int64_t> lastLineTime;
+    // Reads the times with the data line read last: it decides how a time in the hour the
+    // autumn change repeats reads.
+    LineClock clock;
+    clock.SetPrevious(from.lastLineTime);
     while (reader.Next(line)) {
+        int64_t t;
         if (p.sparse) {
             if (thinning < 7) {
                 ++thinning;
+                // Not looked at, but its time still tells how the next line in a repeated hour
+                // reads, as it does when every line is looked at.
+                if (IsDataLine(line)) clock.Read(line, true, t);
                 continue;
             }
             thinning = 0;
         }
-        int64_t t;
-        if (!ParseTimeStamp(line, t, converter, lastLineTime)) continue;
-        if (IsDataLine(line)) lastLineTime = t;
+        if (!clock.Read(line, IsDataLine(line), t)) continue;
         if (t < p.start) continue;
         if (t > p.end) {
             out.stopped = true;
@@ -301,11 +310,30 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     marks.thinned = p.sparse;
 
     int error = 0;
-    const uint64_t dataStart = DataStart(source, headerLines, error);
+    uint64_t dataStart = DataStart(source, headerLines, error);
     if (error != 0) return {false, error, false};
     if (dataStart == UINT64_MAX) return status;
     const long long size = source.Size();
-    const uint64_t dataEnd = size >= 0 ? static_cast<uint64_t>(size) : UINT64_MAX;
+    uint64_t dataEnd = size >= 0 ? static_cast<uint64_t>(size) : UINT64_MAX;
+
+    // With a map of the lines, start at the first block that can hold the window, in the state a
+    // read from the first line has there (see BlockMap); without one, or with one that no longer
+    // fits the file, read from the first line.
+    ChunkStart from;
+    status.readFrom = dataStart;
+    if (options.map != nullptr && options.map->Valid() && options.map->DataStart() == dataStart) {
+        const ReadStart at = options.map->StartFor(start, end);
+        if (options.map->Fits(source, headerLines, at, error)) {
+            dataStart = at.offset;
+            from.thinning = static_cast<int>(at.linesBefore % kThinnedStep);
+            from.lastLineTime = at.previousData;
+            // Unthinned, every line is looked at: the read has stopped before the bound.
+            if (!p.sparse && at.stopBound != UINT64_MAX) dataEnd = std::min(dataEnd, at.stopBound);
+            status.usedMap = true;
+            status.readFrom = dataStart;
+        }
+        if (error != 0) return {false, error, false};
+    }
 
     // Split the lines into parts for parallel workers. Thinned windows depend on each line's
     // number and stay sequential.
@@ -320,7 +348,8 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     // Room for every record of the window without growing: lines are rarely shorter than 40
     // bytes, and a window has at most one record per second (plus the end padding). Part 0's
     // array becomes the result, so it gets room for everything.
-    const uint64_t totalBytes = dataEnd == UINT64_MAX ? 1 << 20 : dataEnd - dataStart;
+    const uint64_t totalBytes =
+        dataEnd == UINT64_MAX || dataEnd <= dataStart ? 1 << 20 : dataEnd - dataStart;
     const uint64_t windowRecords = static_cast<uint64_t>(std::max<int64_t>(end - start, 0)) + 16;
     auto reserveFor = [&](uint64_t bytes) {
         return static_cast<size_t>(std::min<uint64_t>(bytes / 40 + 16, windowRecords));
@@ -334,7 +363,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
             bounds[i + 1] == UINT64_MAX ? totalBytes + dataStart : bounds[i + 1];
         RunChunk(source, bounds[i], bounds[i + 1], p,
                  i == 0 ? reserveFor(totalBytes) + handOverRoom : reserveFor(partEnd - bounds[i]),
-                 outputs[static_cast<size_t>(i)]);
+                 i == 0 ? from : ChunkStart(), outputs[static_cast<size_t>(i)]);
     });
 
     // Join the stretches in order: fillers across each boundary, and the values 3 to 5 of the

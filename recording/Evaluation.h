@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "recording/BlockMap.h"
 #include "recording/LineReader.h"
 #include "recording/Recording.h"
 #include "recording/SampleMarks.h"
@@ -29,11 +30,16 @@ struct EvaluationStatus {
     int errnoValue = 0;
     bool stoppedAfterEnd = false;  // a line after the window's end was seen
     bool outOfMemory = false;      // the samples did not fit in memory (the array is left empty)
+    bool usedMap = false;          // the read started where the map of the lines said
+    uint64_t readFrom = 0;         // offset of the first line read
 };
 
 struct EvaluationOptions {
     // Worker threads for windows that are not thinned; 0 picks by the machine and the data size.
     int threads = 0;
+    // The map of the recording's lines, made while opening it: the read then starts near the
+    // window, with the same result. Without one every evaluation reads from the first line.
+    const BlockMap* map = nullptr;
 };
 
 // Empties `samples`, then appends one record per data line inside [start, end] (both inclusive)

@@ -16,7 +16,6 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-inline bool IsDateSeparator(char c) { return c == '.' || c == '/' || c == ':'; }
 inline bool IsFieldSeparator(char c) { return c == '.' || c == '\t' || c == ':' || c == '/'; }
 
 // atoi-like reading of a token, fed one character at a time; saturates instead of overflowing.
@@ -64,6 +63,19 @@ double OutOfRangeDecimal(const char* begin, const char* end) {
     const std::string text(begin, end);
     if (cLocale == static_cast<locale_t>(0)) return std::strtod(text.c_str(), nullptr);
     return strtod_l(text.c_str(), nullptr, cLocale);
+}
+
+inline uint64_t Load8(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Whether the first n bytes (15 or 17) of a and b agree, in overlapping 8-byte words.
+inline bool SamePrefix(const char* a, const char* b, size_t n) {
+    const uint64_t tail = Load8(a + n - 8) ^ Load8(b + n - 8);
+    const uint64_t middle = n > 16 ? Load8(a + 8) ^ Load8(b + 8) : 0;
+    return ((Load8(a) ^ Load8(b)) | middle | tail) == 0;
 }
 
 inline int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
@@ -121,11 +133,6 @@ void GeneralFields(std::string_view line, int64_t f[6]) {
 
 }  // namespace
 
-bool IsDataLine(std::string_view line) {
-    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1])) return false;
-    return IsDateSeparator(line[2]) || (line.size() >= 6 && IsDateSeparator(line[5]));
-}
-
 bool CheckColumnCount(std::string_view line, int& layoutFlag) {
     if (line.empty()) return true;
     size_t tabs = 0;
@@ -181,6 +188,40 @@ bool ParseTimeStamp(std::string_view line, int64_t& out) {
         generation = TimeZoneGeneration();
     }
     return ParseTimeStamp(line, out, converter);
+}
+
+bool LineClock::Read(std::string_view line, bool isData, int64_t& out) {
+    const size_t n = prefixLength_;
+    if (n != 0 && line.size() > n + 2 && SamePrefix(line.data(), prefix_, n)) {
+        const char* p = line.data() + n;
+        if (IsDigit(p[0]) && IsDigit(p[1]) && IsFieldSeparator(p[2])) {
+            const int second = TwoDigits(p);
+            if (second <= 59) {
+                out = *previous_ + (second - prefixSecond_);
+                previous_ = out;
+                prefixSecond_ = second;
+                return true;
+            }
+        }
+    }
+    return ReadSlow(line, isData, out);
+}
+
+bool LineClock::ReadSlow(std::string_view line, bool isData, int64_t& out) {
+    if (!ParseTimeStamp(line, out, converter_, previous_)) return false;
+    if (!isData) return true;
+    previous_ = out;
+    // Remember the line up to its seconds when it has the fixed shape: the next line with the
+    // same start lies in the same minute.
+    int64_t f[6];
+    prefixLength_ = 0;
+    if (FastFields(line, f)) {
+        const size_t length = IsDigit(line[8]) ? 17 : 15;
+        std::memcpy(prefix_, line.data(), length);
+        prefixLength_ = length;
+        prefixSecond_ = static_cast<int>(f[5]);
+    }
+    return true;
 }
 
 double ParseDecimal(std::string_view text) {

@@ -110,7 +110,7 @@ bool LineReader::Fill() {
     return true;
 }
 
-bool LineReader::Next(std::string_view& line) {
+bool LineReader::NextSlow(std::string_view& line) {
     truncated_ = false;
     if (skipPending_) {
         // The previous line was overlong; continue after its line feed.

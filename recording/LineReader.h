@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,7 +70,23 @@ public:
     ~LineReader();
 
     // The next line, valid until the next call; false at the end or on a read error.
-    bool Next(std::string_view& line);
+    bool Next(std::string_view& line) {
+        // The usual case, a whole line in the buffer, without a call.
+        if (!skipPending_ && bufferOffset_ + pos_ < end_ && fill_ > pos_) {
+            const char* base = buffer_.get();
+            const void* hit = std::memchr(base + pos_, '\n', fill_ - pos_);
+            if (hit != nullptr) {
+                const size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - base);
+                size_t length = nl - pos_;
+                if (length > 0 && base[nl - 1] == '\r') --length;
+                line = std::string_view(base + pos_, length);
+                pos_ = nl + 1;
+                truncated_ = false;
+                return true;
+            }
+        }
+        return NextSlow(line);
+    }
 
     // File offset where the next line starts.
     uint64_t Position() const { return skipPending_ ? skipTo_ : bufferOffset_ + pos_; }
@@ -78,6 +95,7 @@ public:
     int Error() const { return error_; }
 
 private:
+    bool NextSlow(std::string_view& line);
     bool Fill();  // reads more bytes after what is buffered; false at end or on error
     bool SkipOverlong(std::string_view& line);
 

@@ -88,8 +88,15 @@ bool LocalTimeConverter::ToTimeMiss(int64_t year, int64_t month, int64_t day, in
     if (!e.uniform) return ToTimeSlow(naive, out);
     out = naive - e.offset;
     if (e.repeated) {
-        // The first pass, unless that puts the time before the line read just before it.
-        if (previous != nullptr && out < *previous) out = naive - e.laterOffset;
+        // The pass nearer to the line read just before it: the first pass while the clock runs
+        // on (even when it steps back a few seconds), the second once it has stepped back by
+        // about the hour. Without a line before, and at equal distance, the first pass.
+        if (previous != nullptr) {
+            const int64_t later = naive - e.laterOffset;
+            const int64_t toEarlier = out > *previous ? out - *previous : *previous - out;
+            const int64_t toLater = later > *previous ? later - *previous : *previous - later;
+            if (toLater < toEarlier) out = later;
+        }
         if (repeated != nullptr) *repeated = true;
         return true;
     }

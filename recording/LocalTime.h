@@ -8,8 +8,9 @@
 //
 // In the repeated hour of the autumn change a local time names two instants and mktime's answer
 // depends on its earlier calls. The converter gives the earlier instant, the reading in
-// daylight-saving time, unless the caller passes the time of the line before and the earlier
-// instant would lie before it: then the later one (the hour's second pass).
+// daylight-saving time, unless the caller passes the time of the line before and the later
+// instant (the hour's second pass) lies nearer to it. A clock that steps back a second keeps
+// its pass; one that steps back by the hour moves on to the second.
 //
 // LocalTimeFormatter goes the other way (seconds to local fields), cached per UTC hour.
 // Both are cheap to construct; each thread uses its own. They assume the process time zone
@@ -75,7 +76,7 @@ public:
     // calendar can represent (years beyond roughly +-100000).
     //
     // In an hour the autumn change repeats, the earlier instant is taken unless `previous` is
-    // given and that instant lies before it; then the later one. `repeated`, when given, tells
+    // given and the later one lies nearer to it. `repeated`, when given, tells
     // whether the fields fell into such an hour.
     bool ToTime(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
                 int64_t second, int64_t& out, const int64_t* previous = nullptr,

@@ -58,7 +58,7 @@ OpenResult NotRecording() {
 
 }  // namespace
 
-OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
+OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts, BlockMap* map) {
     LocalTimeConverter converter;
     LineReader reader(source);
     std::string_view line;
@@ -66,7 +66,10 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
     // Header lines: everything before the first data line.
     int headerLines = 0;
     bool found = false;
-    while (reader.Next(line)) {
+    uint64_t dataStart = 0;
+    for (;;) {
+        dataStart = reader.Position();
+        if (!reader.Next(line)) break;
         if (IsDataLine(line)) {
             found = true;
             break;
@@ -122,45 +125,37 @@ OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts) {
         if (!have) break;
     }
 
-    // The run of data lines from there on: the last one gives tD, the latest one the end.
-    // Month-long files make this the expensive part, so it runs on parts of the file in parallel.
+    // The run of data lines from there on: the last one gives tD, the latest one the end. The
+    // same scan maps every line after the header (see BlockMap). Large files make this the
+    // expensive part, so it runs on parts of the file in parallel; a part that starts in a
+    // repeated hour would read it without the line before, so none does.
     const uint64_t runStart = reader.Position();
     const long long size = source.Size();
-    const uint64_t runEnd = size >= 0 ? static_cast<uint64_t>(size) : runStart;
-    const int parts = runEnd > runStart ? ChooseParts(runEnd - runStart, 0) : 1;
+    const uint64_t fileEnd = size >= 0 ? static_cast<uint64_t>(size) : runStart;
     int error = 0;
-    std::vector<uint64_t> bounds = SplitAtLines(source, runStart, runEnd, parts, error);
+    BlockMap localMap;
+    BlockMap& blockMap = map != nullptr ? *map : localMap;
+    const uint64_t mapEnd = BlockMap::EndOfLastFullLine(source, dataStart, error);
+    if (mapEnd == UINT64_MAX) return ReadFailure(error);
+    blockMap.Begin(dataStart, mapEnd, headerLines);
+    const int parts = fileEnd > dataStart ? ChooseParts(fileEnd - dataStart, 0) : 1;
+    std::vector<uint64_t> bounds = SplitAtLines(source, dataStart, fileEnd, parts, error);
     if (error != 0) return ReadFailure(error);
-    // A part reads its first time without the line before it: let none start in a repeated hour.
     if (!StartPartsAtPlainTimes(source, bounds, error)) return ReadFailure(error);
-    struct RunPart {
-        bool sawNonData = false;
-        std::optional<int64_t> last, max;
-        int error = 0;
-    };
-    std::vector<RunPart> runParts(static_cast<size_t>(parts));
+    std::vector<BlockMap::PartMap> partMaps(static_cast<size_t>(parts));
+    std::vector<RunFacts> runParts(static_cast<size_t>(parts));
+    std::vector<int> partErrors(static_cast<size_t>(parts));
     RunParts(parts, [&](int i) {
-        RunPart& part = runParts[static_cast<size_t>(i)];
-        LineReader partReader(source, bounds[i], bounds[i + 1]);
-        LocalTimeConverter partConverter;
-        std::optional<int64_t> previous = i == 0 ? lastTime : std::nullopt;
-        std::string_view l;
-        while (partReader.Next(l)) {
-            if (!IsDataLine(l)) {
-                part.sawNonData = true;
-                break;
-            }
-            int64_t t;
-            if (!ParseTimeStamp(l, t, partConverter, previous)) continue;
-            previous = t;
-            part.last = t;
-            part.max = part.max ? std::max(*part.max, t) : t;
-        }
-        part.error = partReader.Error();
+        const size_t k = static_cast<size_t>(i);
+        partErrors[k] = ScanPart(source, blockMap, bounds[k], bounds[k + 1], std::nullopt, runStart,
+                                 partMaps[k], runParts[k]);
     });
+    for (const int e : partErrors) {
+        if (e != 0) return ReadFailure(e);
+    }
+    blockMap.Join(partMaps);
     std::optional<int64_t> tD, runMax;
-    for (const RunPart& part : runParts) {
-        if (part.error != 0) return ReadFailure(part.error);
+    for (const RunFacts& part : runParts) {
         if (part.last) tD = part.last;
         if (part.max) runMax = runMax ? std::max(*runMax, *part.max) : part.max;
         if (part.sawNonData) break;
@@ -200,8 +195,9 @@ OpenResult Recording::Open(const std::string& path) {
     }
     RecordingFacts facts;
     facts.fileName = FileNamePart(path);
-    OpenResult r = ReadRecordingFacts(file_, facts);
+    OpenResult r = ReadRecordingFacts(file_, facts, &map_);
     if (!r.Ok()) {
+        map_.Clear();
         file_.Close();
         return r;
     }
@@ -212,6 +208,7 @@ OpenResult Recording::Open(const std::string& path) {
 
 void Recording::Close() {
     file_.Close();
+    map_.Clear();
     open_ = false;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "recording/BlockMap.h"
 #include "recording/LineReader.h"
 
 namespace kws::rec {
@@ -51,8 +52,9 @@ struct OpenResult {
     bool Ok() const { return error == OpenError::kNone; }
 };
 
-// Reads the facts of a recording from its bytes. `facts.fileName` is left alone.
-OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts);
+// Reads the facts of a recording from its bytes. `facts.fileName` is left alone. The map of its
+// lines goes to `map` when given.
+OpenResult ReadRecordingFacts(ByteSource& source, RecordingFacts& facts, BlockMap* map = nullptr);
 
 // An open recording: the file stays open for reading between opening and closing, so later
 // evaluations read the same file again.
@@ -69,9 +71,13 @@ public:
 
     const RecordingFacts& Facts() const { return facts_; }
     ByteSource& Source() { return file_; }
+    // The map of the lines, made while opening; evaluations start near their window with it.
+    const BlockMap& Map() const { return map_; }
+    BlockMap& Map() { return map_; }
 
 private:
     FileSource file_;
+    BlockMap map_;
     RecordingFacts facts_;
     bool open_ = false;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <random>
@@ -53,19 +54,22 @@ SampleArray ReferenceEvaluate(const std::string& text, int headerLines, int layo
     std::optional<int64_t> lastData;
     for (size_t n = 0; n < lines.size(); ++n) {
         if (static_cast<int>(n) < headerLines) continue;
+        const std::string& line = lines[n];
+        // Every time reads in the order of the lines: in the hour the autumn change repeats, the
+        // pass nearer to the data line before (the shift is one hour here), thinned or not.
+        int64_t current;
+        const bool parsed = ParseTimeStamp(line, current);
+        if (parsed && lastData && SameLocalClock(current, current + 3600) &&
+            std::llabs(current + 3600 - *lastData) < std::llabs(current - *lastData)) {
+            current += 3600;
+        }
+        if (parsed && IsDataLine(line)) lastData = current;
         if (sparse && thinning < 7) {
             ++thinning;
             continue;
         }
         thinning = 0;
-        const std::string& line = lines[n];
-        int64_t current;
-        if (!ParseTimeStamp(line, current)) continue;
-        // The repeated hour of the autumn change reads as its second pass when the first would
-        // lie before the data line looked at before (the shift is one hour here).
-        if (lastData && current < *lastData && SameLocalClock(current, current + 3600))
-            current += 3600;
-        if (IsDataLine(line)) lastData = current;
+        if (!parsed) continue;
         if (current < start) continue;
         if (current > end) {
             leftAfterEnd = true;
