@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "graphui/GraphExport.h"
+#include "recording/DayStatistics.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
@@ -83,7 +84,7 @@ std::string UsageText() {
            "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
            "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
-           "            [--stats] [--draws OUT.tsv]\n"
+           "            [--stats] [--draws OUT.tsv] [--daily OUT.tsv|-]\n"
            "  kwsekunde --help | --version\n"
            "\n"
            "  --language CODE   0 English, 1 Spanish, 2 German, 3 French, 4 Italian, 5 Portuguese\n"
@@ -142,6 +143,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.stats = true;
         } else if (a == "--draws") {
             if (!value(o.drawsOut)) return false;
+        } else if (a == "--daily") {
+            if (!value(o.dailyOut)) return false;
         } else if (a == "--language") {
             std::optional<std::string> code;
             if (!value(code)) return false;
@@ -166,10 +169,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.file = a;
         }
     }
-    const bool windowOrOutputs =
-        o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut || o.stats || o.drawsOut;
+    const bool windowOrOutputs = o.from || o.to || o.samplesOut || o.imageOut || o.pdfOut ||
+                                 o.stats || o.drawsOut || o.dailyOut;
     if (windowOrOutputs && o.mode != Mode::kEvaluate) {
-        error = "--from, --to, --samples, --image, --pdf, --stats and --draws belong to --evaluate";
+        error =
+            "--from, --to, --samples, --image, --pdf, --stats, --draws and --daily belong to "
+            "--evaluate";
         return false;
     }
     if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate) && o.file.empty()) {
@@ -266,6 +271,24 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         })) {
         return kExitCannotOpen;
     }
+    // The days as a file, or on standard output, which then carries them alone: the summary and
+    // the figures go to standard error.
+    const bool dailyToStdout = o.dailyOut && *o.dailyOut == "-";
+    std::FILE* report = dailyToStdout ? stderr : stdout;
+    if (o.dailyOut) {
+        const std::vector<rec::DayStatistics> days =
+            rec::ComputeDailyStatistics(samples, marks, facts.layoutFlag, 0, samples.size());
+        if (dailyToStdout) {
+            if (!rec::WriteDailyTsv(stdout, days, facts.layoutFlag)) {
+                PrintMessage(std::string("standard output: ") + std::strerror(errno));
+                return kExitCannotOpen;
+            }
+        } else if (!WriteThroughTemporary(*o.dailyOut, [&](std::FILE* out) {
+                       return rec::WriteDailyTsv(out, days, facts.layoutFlag);
+                   })) {
+            return kExitCannotOpen;
+        }
+    }
     if (o.imageOut || o.pdfOut) {
         EvaluationJob job{facts.layoutFlag, &samples, o.imageOut.value_or(""),
                           o.pdfOut.value_or("")};
@@ -275,14 +298,14 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
             return kExitCannotOpen;
         }
     }
-    std::printf("samples=%zu from=%s to=%s layout=%s\n", samples.size(),
-                rec::FormatLocalTime(from, kTimePattern).c_str(),
-                rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
+    std::fprintf(report, "samples=%zu from=%s to=%s layout=%s\n", samples.size(),
+                 rec::FormatLocalTime(from, kTimePattern).c_str(),
+                 rec::FormatLocalTime(to, kTimePattern).c_str(), LayoutName(facts.layoutFlag));
     if (o.stats) {
         // Curve names as the graph shows them in the current language.
         std::vector<std::string> names;
         for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
-        std::fputs(rec::StatisticsLines(statistics, names).c_str(), stdout);
+        std::fputs(rec::StatisticsLines(statistics, names).c_str(), report);
     }
     return kExitOk;
 }
