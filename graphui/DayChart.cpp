@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "res/Resources.h"
 
@@ -39,6 +40,43 @@ ChartScale NiceScale(double low, double high, int count) {
     const double first = std::floor(low / step + 1e-9) * step;
     const double last = std::ceil(high / step - 1e-9) * step;
     return {first, step, std::max(last, first + step)};
+}
+
+// One entry of the legend: a swatch and a name.
+struct LegendEntry {
+    QColor color;
+    QString text;
+    bool line;  // drawn as a range mark, not as a filled swatch
+};
+
+std::vector<LegendEntry> LegendEntries(const QString& temperatureName) {
+    return {
+        {kLitresColor, Text(221), false},
+        {kPumpColor, Text(222), false},
+        {kTemperatureColor,
+         QString::fromStdString(kws::res::Format(223, temperatureName.toUtf8().constData())), true},
+        {kMissingTint, Text(224), false}};
+}
+
+// Where each legend entry starts, relative to the legend's top left, wrapping into further rows
+// where the width ends; the rows used go to `rows`.
+std::vector<QPoint> LegendPlaces(const std::vector<LegendEntry>& entries, const QFontMetrics& fm,
+                                 int width, int& rows) {
+    const int em = fm.height(), rowHeight = em + em / 2;
+    std::vector<QPoint> places;
+    int x = em / 2, y = 0;
+    rows = 1;
+    for (const LegendEntry& e : entries) {
+        const int w = em + em / 3 + fm.horizontalAdvance(e.text);
+        if (x > em / 2 && x + w > width) {
+            x = em / 2;
+            y += rowHeight;
+            ++rows;
+        }
+        places.emplace_back(x, y);
+        x += w + em;
+    }
+    return places;
 }
 
 // Where the parts of the chart lie for one area.
@@ -83,7 +121,9 @@ QSize DayChart::minimumSizeHint() const {
 DayChart::Frame DayChart::Layout(const QRect& area, const QFontMetrics& fm) const {
     Frame f;
     const int em = fm.height();
-    f.legend = QRect(area.left(), area.top(), area.width(), em + em / 2);
+    int rows = 1;
+    LegendPlaces(LegendEntries(temperatureName_), fm, area.width(), rows);
+    f.legend = QRect(area.left(), area.top(), area.width(), rows * (em + em / 2));
     double litres = 0.0, hours = 0.0, low = HUGE_VAL, high = -HUGE_VAL;
     if (days_ != nullptr) {
         for (const kws::rec::DayStatistics& d : *days_) {
@@ -143,21 +183,13 @@ void DayChart::Paint(QPainter& p, const QRect& area) const {
     p.fillRect(area, Qt::white);
 
     // Legend: a swatch and a name per part.
-    struct Entry {
-        QColor color;
-        QString text;
-        bool line;
-    };
-    const Entry entries[] = {
-        {kLitresColor, Text(221), false},
-        {kPumpColor, Text(222), false},
-        {kTemperatureColor,
-         QString::fromStdString(kws::res::Format(223, temperatureName_.toUtf8().constData())),
-         true},
-        {kMissingTint, Text(224), false}};
-    int x = f.legend.left() + em / 2;
-    for (const Entry& e : entries) {
-        const QRect swatch(x, f.legend.top() + em / 4, em, em);
+    const std::vector<LegendEntry> entries = LegendEntries(temperatureName_);
+    int rows = 1;
+    const std::vector<QPoint> places = LegendPlaces(entries, fm, area.width(), rows);
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const LegendEntry& e = entries[k];
+        const int x = f.legend.left() + places[k].x();
+        const QRect swatch(x, f.legend.top() + places[k].y() + em / 4, em, em);
         if (e.line) {
             p.setPen(QPen(e.color, 2));
             p.drawLine(swatch.center().x(), swatch.top(), swatch.center().x(), swatch.bottom());
@@ -168,7 +200,6 @@ void DayChart::Paint(QPainter& p, const QRect& area) const {
         }
         p.setPen(Qt::black);
         p.drawText(QPoint(x + em + em / 3, swatch.top() + fm.ascent()), e.text);
-        x += em + em / 3 + fm.horizontalAdvance(e.text) + em;
     }
 
     const int n = days_ != nullptr ? static_cast<int>(days_->size()) : 0;

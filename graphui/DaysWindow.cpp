@@ -297,9 +297,11 @@ void DaysWindow::OnSave() {
 }
 
 void DaysWindow::SizeToContent() {
-    // As wide as the chart wants and the table's columns need, as tall as the chart and a dozen
-    // rows; the screen sets the limit.
+    // As wide as the chart wants and the table's first columns need, as tall as the chart and a
+    // dozen rows. Where the room beside the result window takes the whole chart at its least, the
+    // window keeps to that room, so that the graph stays in sight; the screen sets the limit.
     table_->resizeColumnsToContents();
+    const int em = fontMetrics().height();
     int columns = 0;
     for (int c = 0; c < model_->columnCount({}); ++c)
         columns += table_->horizontalHeader()->sectionSize(c);
@@ -310,12 +312,16 @@ void DaysWindow::SizeToContent() {
                             rows * table_->verticalHeader()->defaultSectionSize() +
                             table_->horizontalScrollBar()->sizeHint().height() +
                             2 * table_->frameWidth();
-    QSize wanted(std::max(chart_->sizeHint().width(), columns + frame) + m.left() + m.right(),
-                 chart_->sizeHint().height() + tableHeight + 4 * fontMetrics().height() + m.top() +
-                     m.bottom());
+    const int contentWidth =
+        std::max(chart_->sizeHint().width(), std::min(columns + frame, 60 * em));
+    QSize wanted(contentWidth + m.left() + m.right(),
+                 chart_->sizeHint().height() + tableHeight + 4 * em + m.top() + m.bottom());
     wanted = wanted.expandedTo(minimumSizeHint());
     if (const QScreen* screen = dialog_.screen()) {
         const QRect room = screen->availableGeometry();
+        const QRect a = dialog_.frameGeometry();
+        const int beside = std::max(room.right() - a.right(), a.left() - room.left()) - em;
+        if (beside >= minimumSizeHint().width()) wanted.setWidth(std::min(wanted.width(), beside));
         wanted = wanted.boundedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10));
     }
     resize(wanted);
