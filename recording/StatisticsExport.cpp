@@ -47,17 +47,26 @@ std::string ShortestNumber(double v) {
 
 std::string FigureNumber(double v) {
     if (!std::isfinite(v)) return ShortestNumber(v);
-    if (v == 0.0) return "0";
-    // The decimal exponent after rounding to the digits kept, then as many decimals as they
-    // leave.
-    char scientific[40];
+    // The digits kept and the decimal exponent after rounding, then written out without
+    // exponent.
+    char scientific[48];
     std::snprintf(scientific, sizeof scientific, "%.*e", kFigureDigits - 1, v);
     const char* e = std::strchr(scientific, 'e');
-    const int exponent = e != nullptr ? std::atoi(e + 1) : 0;
-    const int decimals = std::max(0, kFigureDigits - 1 - exponent);
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
-    std::string text = buffer;
+    if (e == nullptr) return ShortestNumber(v);
+    const int exponent = std::atoi(e + 1);
+    std::string digits;
+    for (const char* c = scientific; c < e; ++c) {
+        if (*c >= '0' && *c <= '9') digits += *c;
+    }
+    std::string text = v < 0 ? "-" : "";
+    if (exponent >= kFigureDigits - 1) {
+        text += digits + std::string(static_cast<size_t>(exponent - (kFigureDigits - 1)), '0');
+    } else if (exponent >= 0) {
+        text += digits.substr(0, static_cast<size_t>(exponent) + 1) + "." +
+                digits.substr(static_cast<size_t>(exponent) + 1);
+    } else {
+        text += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    }
     if (text.find('.') != std::string::npos) {
         while (text.back() == '0') text.pop_back();
         if (text.back() == '.') text.pop_back();
