@@ -95,9 +95,10 @@ int main(int argc, char** argv) {
             s = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(), &draws,
                                        one);
         });
-        std::vector<rec::DayStatistics> days;
+        std::vector<rec::DayStatistics> dayFigures;
         const double daily = bench::MedianSeconds(runs * 3, [&] {
-            days = rec::ComputeDailyStatistics(samples, marks, facts.layoutFlag, 0, samples.size());
+            dayFigures =
+                rec::ComputeDailyStatistics(samples, marks, facts.layoutFlag, 0, samples.size());
         });
         const double ratio = statistics / evaluation;
         const double dailyRatio = daily / evaluation;
