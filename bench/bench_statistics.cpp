@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
         std::printf(
             "  per-day statistics (%zu days) %8.4f s = %.2f %% of the evaluation  (goal at "
             "most 10 %%: %s)\n",
-            days.size(), daily, dailyRatio * 100.0, dailyRatio <= 0.10 ? "met" : "MISSED");
+            dayFigures.size(), daily, dailyRatio * 100.0, dailyRatio <= 0.10 ? "met" : "MISSED");
         std::remove(file.c_str());
     }
     return allMet ? 0 : 2;
