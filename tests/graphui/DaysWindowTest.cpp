@@ -78,7 +78,8 @@ TEST(DaysWindow, DaysOfBothLayoutsInTwoLanguagesFollowClicks) {
                           Case{kws::res::kEnglish, 1, "Days", "Date", "1.0", "Save..."}}) {
         ASSERT_EQ(kws::res::SelectLanguage(c.language), c.language);
         const int layout = c.kind != 0 ? kws::rec::kThreeCurveLayout : kws::rec::kSixCurveLayout;
-        kws::rec::MemorySource source(ThreeDayLines(c.kind == 0));
+        const std::string text = ThreeDayLines(c.kind == 0);  // the source reads it in place
+        kws::rec::MemorySource source(text);
         auto samples = std::make_shared<kws::rec::SampleArray>();
         auto marks = std::make_shared<kws::rec::SampleMarks>();
         ASSERT_TRUE(kws::rec::Evaluate(source, 1, layout, kws::test::MkTime(2009, 6, 2, 23, 59, 50),
