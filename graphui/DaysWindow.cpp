@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -216,6 +217,11 @@ DaysWindow::DaysWindow(CNewGraph& dialog)
     connect(chart_, &DayChart::DayClicked, this, &DaysWindow::ShowDay);
     connect(table_, &QTableView::clicked, this,
             [this](const QModelIndex& index) { ShowDay(index.row()); });
+    // The arrow keys walk the days as clicks do.
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) ShowDay(current.row());
+            });
 
     model_->SetColumns(layoutFlag_, CurveNames(dialog_));
     Refresh();
@@ -243,12 +249,13 @@ void DaysWindow::ShowDay(int index) {
     double x0, x1, y0, y1;
     panel->GetRanges(x0, x1, y0, y1);
     // x is the sample index; a day of one record gets a range around it.
-    const double first = static_cast<double>(day.begin), last = static_cast<double>(day.end - 1);
-    if (last > first) {
-        panel->SetRanges(first, last, y0, y1, true);
-    } else {
-        panel->SetRanges(first - 0.5, first + 0.5, y0, y1, true);
+    double first = static_cast<double>(day.begin), last = static_cast<double>(day.end - 1);
+    if (last <= first) {
+        first -= 0.5;
+        last += 0.5;
     }
+    // A click that also moves the table's current row asks twice; the graph is drawn once.
+    if (x0 != first || x1 != last) panel->SetRanges(first, last, y0, y1, true);
 }
 
 QImage DaysWindow::ChartImage(const QSize& size) const {

@@ -119,6 +119,10 @@ TEST(DaysWindow, DaysOfBothLayoutsInTwoLanguagesFollowClicks) {
                           view->visualRect(table->index(0, 3)).center());
         EXPECT_EQ(chart->ChosenDay(), 0);
         ExpectViewOfDay(dialog, days->Days()[0]);
+        // The arrow key down goes on to the next day.
+        QTest::keyClick(view, Qt::Key_Down);
+        EXPECT_EQ(chart->ChosenDay(), 1);
+        ExpectViewOfDay(dialog, days->Days()[1]);
 
         // "Speichern...": the rows as --daily writes them, or the chart as a picture.
         kws::test::TempFile folder("", "unused");
