@@ -1,6 +1,6 @@
 // The result of one evaluation: a dialog whose graph window shows the samples as three or six
 // curves, built under a progress window, with the legend docked above the plot, titled with the
-// evaluated span, and the buttons "Speichern", "Ausdrucken" and "Statistik".
+// evaluated span, and the buttons "Speichern", "Ausdrucken", "Statistik" and "Tage".
 #pragma once
 
 #include <QDialog>
@@ -15,6 +15,7 @@
 
 class CGraphWnd;
 class CGraphFrame;
+class DaysWindow;
 class QPushButton;
 class StatisticsWindow;
 
@@ -49,8 +50,11 @@ public:
     QPushButton* SaveButton() const { return save_; }
     QPushButton* PrintButton() const { return print_; }
     QPushButton* StatisticsButton() const { return statistics_; }
+    QPushButton* DaysButton() const { return days_; }
     // The statistics window, once "Statistik" opened it.
     StatisticsWindow* Statistics() const { return statisticsWindow_; }
+    // The day overview, once "Tage" opened it.
+    DaysWindow* Days() const { return daysWindow_; }
     const kws::rec::SampleArray& Samples() const;
     const kws::rec::SampleMarks& Marks() const;
     // The horizontal view range right after the build: the view before any zoom.
@@ -88,6 +92,9 @@ private:
     bool FillGraph();
     void OnClose();
     void OnStatistics();
+    void OnDays();
+    // The samples changed: the windows that show figures of them compute them again.
+    void SamplesChanged();
 
     int kind_;
     std::shared_ptr<const kws::rec::SampleArray> samples_;
@@ -96,8 +103,10 @@ private:
     QPushButton* save_;
     QPushButton* print_;
     QPushButton* statistics_;
+    QPushButton* days_;
     StatisticsWindow* statisticsWindow_ = nullptr;
     QPointer<QWidget> owner_;
+    DaysWindow* daysWindow_ = nullptr;
     double fittedX0_ = 0.0, fittedX1_ = 0.0;
     QString title_;
     bool buildTried_ = false;
