@@ -278,7 +278,7 @@ bool DaysWindow::Save(const QString& path, QString* failure) {
             if (failure != nullptr) *failure = Text(156);
             return false;
         }
-        return WriteFileThroughTemporary(
+        return SaveTextOutput(
             path,
             [&bytes](std::FILE* out) {
                 return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out) ==
@@ -287,7 +287,7 @@ bool DaysWindow::Save(const QString& path, QString* failure) {
             },
             failure);
     }
-    return WriteFileThroughTemporary(
+    return SaveTextOutput(
         path, [this](std::FILE* out) { return kws::rec::WriteDailyTsv(out, days_, layoutFlag_); },
         failure);
 }
@@ -295,7 +295,8 @@ bool DaysWindow::Save(const QString& path, QString* failure) {
 void DaysWindow::OnSave() {
     const QString path =
         Prompts::Get().SaveFile(this, QString(), QStringLiteral("tage"),
-                                QStringLiteral("TSV Files (*.tsv);;PNG Files (*.png)"), "tsv");
+                                Prompts::FileTypeFilter("TSV", "tsv") + QStringLiteral(";;") +
+                                    Prompts::FileTypeFilter("PNG", "png"), "tsv");
     if (path.isEmpty()) return;
     QString failure;
     if (!Save(path, &failure)) {
