@@ -8,6 +8,8 @@
 #include <new>
 #include <utility>
 
+#include <sys/stat.h>
+
 #include "fileio/OutputFile.h"
 #include "recording/DayStatistics.h"
 #include "recording/Evaluation.h"
@@ -68,13 +70,35 @@ int ReportOpenFailure(const rec::OpenResult& r, const std::string& name) {
     }
 }
 
+// Standard output is written through the C library's buffer: a full disk or a closed file shows
+// only when it is flushed. A report that never arrived is a failure, not a success.
+int FinishStandardOutput() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return kExitOk;
+    PrintMessage(std::string("standard output: ") + std::strerror(errno != 0 ? errno : EIO));
+    return kExitCannotOpen;
+}
+
+// The output option whose target is the recording itself (the same file, under any name), or
+// nullptr: writing it would replace the recording being read.
+const char* OutputOnRecording(const Options& o, const std::vector<OutputOption>& outputs) {
+    struct stat recording {};
+    if (stat(o.file.c_str(), &recording) != 0 || !S_ISREG(recording.st_mode)) return nullptr;
+    for (const OutputOption& output : outputs) {
+        const std::optional<std::string>& target = o.*output.target;
+        struct stat st {};
+        if (target && stat(target->c_str(), &st) == 0 && st.st_dev == recording.st_dev &&
+            st.st_ino == recording.st_ino) {
+            return output.name;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const std::vector<OutputOption> kOutputOptions = {
-    {"--samples", &Options::samplesOut},
-    {"--image", &Options::imageOut},
-    {"--pdf", &Options::pdfOut},
-    {"--draws", &Options::drawsOut},
+    {"--samples", &Options::samplesOut}, {"--image", &Options::imageOut},
+    {"--pdf", &Options::pdfOut},         {"--draws", &Options::drawsOut},
     {"--daily", &Options::dailyOut},
 };
 
@@ -208,7 +232,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         if (!fileio::IsStandardOutput(*target)) continue;
         if (toStandardOutput != nullptr) {
             error = std::string(toStandardOutput) + " and " + output.name +
-                    " both write to standard output; only one output may";
+                    " both write to standard output; only one output may go there";
             return false;
         }
         toStandardOutput = output.name;
@@ -259,7 +283,11 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
             facts.layoutFlag, rec::FormatLocalTime(facts.startTime, kTimePattern).c_str(),
             rec::FormatLocalTime(facts.endTime, kTimePattern).c_str(),
             static_cast<long long>(facts.startTime), static_cast<long long>(facts.endTime));
-        return kExitOk;
+        return FinishStandardOutput();
+    }
+    if (const char* option = OutputOnRecording(o, kOutputOptions)) {
+        PrintMessage(std::string(option) + ": the output would replace the recording " + o.file);
+        return kExitUsage;
     }
 
     int64_t from = facts.startTime, to = facts.endTime;
@@ -336,7 +364,7 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         for (const int id : rec::CurveNameIds(facts.layoutFlag)) names.push_back(res::Format(id));
         std::fputs(rec::StatisticsLines(statistics, names).c_str(), report);
     }
-    return kExitOk;
+    return FinishStandardOutput();
 }
 
 }  // namespace

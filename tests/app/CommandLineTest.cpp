@@ -473,3 +473,34 @@ TEST(CommandLine, StandardOutputCarriesOneOutput) {
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x05\x00\0\0\x04\x00", 8));
 }
+
+TEST(CommandLine, NoReportIsLostAndNoOutputReplacesTheRecording) {
+    TempFile recording(ReadFile(KWS_SOURCE_DIR "/examples/six-curve-sample.txt"), "rec.txt");
+    const std::string path = "'" + recording.Path() + "'";
+    const std::string link = recording.Dir() + "/other-name.txt";
+    ASSERT_EQ(::link(recording.Path().c_str(), link.c_str()), 0);
+    const std::string full = recording.Dir() + "/full";
+    const bool root = geteuid() == 0 && mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    struct Case {
+        std::string arguments;
+        bool needsFullDevice;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {"--evaluate " + path + " --draws " + path, false, 2, "--draws: the output would replace"},
+        {"--evaluate " + path + " --samples '" + link + "'", false, 2,
+         "--samples: the output would replace"},
+        {"--evaluate " + path + " --stats > '" + full + "'", true, 1, std::strerror(ENOSPC)},
+        {"--info " + path + " > '" + full + "'", true, 1, std::strerror(ENOSPC)},
+    };
+    const std::string before = ReadFile(recording.Path());
+    for (const Case& c : cases) {
+        if (c.needsFullDevice && !root) continue;  // only the superuser makes device nodes
+        const Result r = RunProgram(c.arguments, "timeout 60 ");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
+        EXPECT_EQ(ReadFile(recording.Path()), before) << c.arguments;
+    }
+    std::remove(link.c_str());
+    std::remove(full.c_str());
+}
