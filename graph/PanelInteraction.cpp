@@ -25,6 +25,9 @@ QString Text(int id) { return QString::fromStdString(kws::res::Format(id)); }
 constexpr const char* kTextViewBack = "G.zoom_back";
 constexpr const char* kTextViewForward = "G.zoom_forward";
 
+// The narrowest view a zoom leads to, in samples across.
+constexpr double kMinimumZoomSamples = 4.0;
+
 // A run of wheel steps, or of presses of one key, with pauses shorter than this is one gesture.
 constexpr int kGestureRunMs = 600;
 
@@ -198,6 +201,16 @@ void CGraphPanel::FitToData(int command) {
 void CGraphPanel::ChangeView(Gesture gesture, double x0, double x1, double y0, double y1) {
     double a, b, c, d;
     GetRanges(a, b, c, d);
+    // Zooming in stops at a few samples across: the time ruler labels whole seconds, and a
+    // narrower view would show one label or none.
+    const bool zoom =
+        gesture == Gesture::kZoom || gesture == Gesture::kWheel || gesture == Gesture::kKey;
+    if (zoom && x1 - x0 < kMinimumZoomSamples && x1 - x0 < b - a) {
+        const double middle = (x0 + x1) / 2;
+        const double half = std::min(kMinimumZoomSamples, b - a) / 2;
+        x0 = middle - half;
+        x1 = middle + half;
+    }
     if (HasMaps() && a == x0 && b == x1 && c == y0 && d == y1) return;
     // Wheel steps and key presses join the run of their gesture while it goes on; a drag runs
     // from its press to its release.

@@ -16,6 +16,8 @@ namespace {
 // Inner margin of the box and its distance from the line, in widget pixels.
 constexpr int kBoxPadding = 4;
 constexpr int kBoxOffset = 10;
+// How far below the pointer the value tooltip opens, in widget pixels.
+constexpr int kTooltipDrop = 24;
 
 // The point of `s` whose x lies nearest to x; -1 without points.
 int NearestByX(const CPointsCollection& s, double x) {
@@ -86,12 +88,23 @@ QRect CGraphPanel::ReadoutBox(const PanelReadout& readout, const QPoint& pos) co
                              metrics.horizontalAdvance(line.text) + (line.curve ? lineHeight : 0));
     const int w = textWidth + 2 * kBoxPadding;
     const int h = static_cast<int>(readout.lines.size()) * lineHeight + 2 * kBoxPadding;
-    // Right of the line, or left of it where the plot ends; below the mouse, or above it.
+    // The value tooltip of "track the mouse" opens below and right of the pointer, so the box
+    // goes above the pointer, right of the line (left of it where the plot ends). Where there is
+    // no room above, it goes below, on the other side of the line than the tooltip.
     const int lineX = static_cast<int>(std::floor(readout.lineX));
     int left = lineX + kBoxOffset;
-    if (left + w > width()) left = lineX - kBoxOffset - w;
-    int top = pos.y() + kBoxOffset;
-    if (top + h > height()) top = pos.y() - kBoxOffset - h;
+    int top = pos.y() - kBoxOffset - h;
+    if (top < 0) {
+        top = pos.y() + kBoxOffset;
+        left = lineX - kBoxOffset - w;
+        if (left < 0) {
+            // No room left of the line either: right of it, below the tooltip.
+            left = lineX + kBoxOffset;
+            top = pos.y() + kTooltipDrop + lineHeight + kBoxOffset;
+        }
+    } else if (left + w > width()) {
+        left = lineX - kBoxOffset - w;
+    }
     left = std::max(0, std::min(left, width() - w));
     top = std::max(0, std::min(top, height() - h));
     return QRect(left, top, w, h);

@@ -174,6 +174,23 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
     PlaceBeside(dialog);
 }
 
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // Measured on the shown window: the table's whole length plus everything around its
+    // viewport, within the screen.
+    QSize needed(figures_->horizontalHeader()->length() + width() - figures_->viewport()->width(),
+                 figures_->verticalHeader()->length() + height() - figures_->viewport()->height());
+    if (const QScreen* screen = this->screen()) {
+        const QRect outer = frameGeometry();
+        const QSize frame(outer.width() - width(), outer.height() - height());
+        needed = needed.boundedTo(screen->availableGeometry().size() - frame);
+    }
+    resize(size().expandedTo(needed));
+    PlaceBeside(dialog_);
+}
+
 void StatisticsWindow::SizeToContent() {
     // As large as the figures need without scrolling, within the screen: the layout works out
     // the window for a table of that size.

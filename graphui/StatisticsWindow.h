@@ -44,12 +44,18 @@ public:
     // message (text 151 with the reason).
     bool SaveDraws(const QString& path, QString* failure);
 
+protected:
+    // The first show grows the window to its table: before it shows, the table's layout is not
+    // settled and the size worked out from it may come out too small.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void BuildFigureRows();
     void FillColumn(int column, const kws::rec::WindowStatistics& s, size_t begin, size_t end);
     void OnSaveDraws();
     void FitWidth();
     void SizeToContent();
+    bool shownOnce_ = false;
     void PlaceBeside(const QWidget& result);
     QString Number(double v, int decimals) const;
     QString Count(int64_t n) const;

@@ -58,6 +58,11 @@ TEST(ViewHistory, EachGestureIsOneStepBackAndForth) {
             seen.push_back(view());
         }
     }
+    // Zooming in ends at four samples across, around the middle of the chosen span.
+    p->SetRanges(100, 200, 0, 100, true);
+    for (int i = 0; i < 30; ++i) QTest::keyClick(p, Qt::Key_Plus);
+    EXPECT_EQ(view()[1] - view()[0], 4.0);
+    EXPECT_NEAR(view()[0] + view()[1], 300.0, 2.0);
     // At most 50 steps are kept; the oldest go first.
     ViewHistory h;
     for (int i = 0; i < 60; ++i) h.Leave({double(i), 0, 0, 0});

@@ -192,6 +192,8 @@ TEST(Readout, ListsTheTimeAndEveryShownCurveAtTheNearestSample) {
         const PanelReadout r = p->ReadoutAt(at);
         const QRect box = p->ReadoutBox(r, at);
         EXPECT_TRUE(p->rect().contains(box)) << at.x() << "," << at.y();
+        // Clear of the value tooltip, which opens just below and right of the pointer.
+        EXPECT_FALSE(box.intersects(QRect(at + QPoint(2, 16), QSize(40, 12)))) << at.x();
         const QImage shot = p->grab().toImage();
         EXPECT_EQ(shot.pixelColor(box.center()), QColor(255, 255, 225)) << at.x();
         const int column = std::clamp(static_cast<int>(r.lineX), 0, p->width() - 1);
