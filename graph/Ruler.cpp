@@ -220,10 +220,11 @@ RulerTarget FHRuler::ScreenTarget() const {
 
 namespace {
 
-// Room kept between two time labels (or dates): two spaces of the label font.
+// Room kept between two time labels (or dates): three spaces of the label font, so that labels
+// read apart; a coarser step is taken rather than labels that nearly touch.
 int TimeLabelGap(const RulerTarget& target) {
     int H = 0;
-    return 2 * QFontMetrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
+    return 3 * QFontMetrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, target.dpiY), H))
                    .horizontalAdvance(QLatin1Char(' '));
 }
 

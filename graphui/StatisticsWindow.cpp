@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -179,9 +180,13 @@ void StatisticsWindow::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     // Measured on the shown window: the table's whole length plus everything around its
-    // viewport, within the screen.
-    QSize needed(figures_->horizontalHeader()->length() + width() - figures_->viewport()->width(),
-                 figures_->verticalHeader()->length() + height() - figures_->viewport()->height());
+    // viewport, less the scroll bars that go once it fits, within the screen.
+    const QScrollBar* across = figures_->horizontalScrollBar();
+    const QScrollBar* down = figures_->verticalScrollBar();
+    QSize needed(figures_->horizontalHeader()->length() + width() - figures_->viewport()->width() -
+                     (down->isVisible() ? down->width() : 0),
+                 figures_->verticalHeader()->length() + height() - figures_->viewport()->height() -
+                     (across->isVisible() ? across->height() : 0));
     if (const QScreen* screen = this->screen()) {
         const QRect outer = frameGeometry();
         const QSize frame(outer.width() - width(), outer.height() - height());

@@ -379,9 +379,10 @@ TEST(TimeRuler, LabelsStandAtRoundClockTimes) {
          1,
          4600,
          30,
-         4590,  // 10:00:30 .. 11:16:30, every 5 minutes
+         4590,  // 10:00:30 .. 11:16:30, every 5 minutes; 11:15h, moved in from the edge,
+                // would stand too close to 11:10h
          {"04/05/2009 10:05h", "10:10h", "10:15h", "10:20h", "10:25h", "10:30h", "10:35h", "10:40h",
-          "10:45h", "10:50h", "10:55h", "11:00h", "11:05h", "11:10h", "11:15h"}},
+          "10:45h", "10:50h", "10:55h", "11:00h", "11:05h", "11:10h"}},
         {"16 min",
          morning,
          1,
