@@ -21,6 +21,7 @@ struct Options {
     bool stats = false;                   // --stats: the window's figures after the summary line
     std::optional<std::string> drawsOut;  // --draws OUT.tsv: one line per draw event
     std::optional<int> language;          // --language CODE
+    bool follow = false;                  // --follow FILE: evaluate it whole and follow it
 };
 
 // The options that name an output target, with where their target is kept.
