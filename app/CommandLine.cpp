@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "fileio/OutputFile.h"
+#include "recording/DayStatistics.h"
 #include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/SampleExport.h"
@@ -74,6 +75,7 @@ const std::vector<OutputOption> kOutputOptions = {
     {"--image", &Options::imageOut},
     {"--pdf", &Options::pdfOut},
     {"--draws", &Options::drawsOut},
+    {"--daily", &Options::dailyOut},
 };
 
 bool WritesToStandardOutput(const Options& o) {
@@ -116,7 +118,7 @@ std::string UsageText() {
            "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
            "HH:MM:SS\"]\n"
            "            [--samples OUT.tsv] [--image OUT.png|.jpg|.bmp|...] [--pdf OUT.pdf]\n"
-           "            [--stats] [--draws OUT.tsv]\n"
+           "            [--stats] [--draws OUT.tsv] [--daily OUT.tsv]\n"
            "            An output named - goes to standard output (the picture as PNG); the\n"
            "            summary and --stats then go to standard error. Devices and FIFOs are\n"
            "            written into; files are replaced only when complete.\n"
@@ -217,7 +219,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         toStandardOutput = output.name;
     }
     if (windowOrOutputs && o.mode != Mode::kEvaluate) {
-        error = "--from, --to, --samples, --image, --pdf, --stats and --draws belong to --evaluate";
+        error =
+            "--from, --to, --samples, --image, --pdf, --stats, --draws and --daily belong to "
+            "--evaluate";
         return false;
     }
     if (o.follow && o.mode != Mode::kGui) {
@@ -310,9 +314,15 @@ int RunJob(const Options& o, const ExportFunction& exporter) {
         statistics = rec::ComputeStatistics(samples, marks, facts.layoutFlag, 0, samples.size(),
                                             o.drawsOut ? &draws : nullptr);
     }
+    std::vector<rec::DayStatistics> days;
+    if (o.dailyOut) {
+        days = rec::ComputeDailyStatistics(samples, marks, facts.layoutFlag, 0, samples.size());
+    }
     const std::vector<TextOutput> textOutputs = {
         {&Options::samplesOut, [&](std::FILE* out) { return rec::WriteSamplesTsv(out, samples); }},
         {&Options::drawsOut, [&](std::FILE* out) { return rec::WriteDrawsTsv(out, draws); }},
+        {&Options::dailyOut,
+         [&](std::FILE* out) { return rec::WriteDailyTsv(out, days, facts.layoutFlag); }},
     };
     if (!WriteTextOutputs(o, textOutputs)) return kExitCannotOpen;
     if (o.imageOut || o.pdfOut) {

@@ -185,6 +185,19 @@ void StorePrinterChoice(const QPrinter& printer) {
 
 }  // namespace
 
+bool SaveTextOutput(const QString& path, const std::function<bool(std::FILE*)>& write,
+                    QString* failure) {
+    FileWriteError error = FileWriteError::kNone;
+    int errnoValue = 0;
+    const std::string target = path.toStdString();
+    if (kws::fileio::WriteTextOutput(target, write, error, errnoValue)) return true;
+    if (failure != nullptr) {
+        *failure =
+            QString::fromStdString(kws::fileio::FileNotWrittenText(error, errnoValue, target));
+    }
+    return false;
+}
+
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure) {
     FCObjImage image;
     if (dialog.Graph() != nullptr) {

@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <cstdio>
+#include <functional>
+
 class CNewGraph;
 class QPrinter;
 
@@ -13,6 +16,12 @@ class QPrinter;
 // saves it in the format of the path's extension. On failure `failure` gets the message (text
 // 151 with the reason).
 bool SaveGraphImage(CNewGraph& dialog, const QString& path, QString* failure = nullptr);
+
+// Writes a text output of a window (`write` fills it and returns false on a failed write) where
+// `path` leads: a regular file through a temporary file beside it, a device or FIFO as a stream.
+// On failure `failure` gets the message: text 151 with the reason, as for a picture.
+bool SaveTextOutput(const QString& path, const std::function<bool(std::FILE*)>& write,
+                    QString* failure);
 
 // How much smaller than its inches the page's layout is drawn on a printable area of the given
 // size (inches), `rowHeight` being the height of a title row: 1 where it fits.

@@ -16,6 +16,7 @@
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
 #include "graphui/AppIcon.h"
+#include "graphui/DaysWindow.h"
 #include "graphui/DialogUnits.h"
 #include "graphui/Following.h"
 #include "graphui/GraphFrame.h"
@@ -34,6 +35,9 @@ std::function<void(CNewGraph&)> CNewGraph::printCommand;
 namespace {
 
 QString Text(const char* key) { return QString::fromStdString(kws::res::Text(key)); }
+
+// String id of the button that opens the day overview.
+constexpr int kDaysButton = 220;
 
 // Samples per block of the build: a few milliseconds of work at most, so that the progress
 // window keeps moving and Cancel answers; a multiple of the point summaries' block.
@@ -83,15 +87,20 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     statistics_ = new QPushButton(QString::fromStdString(kws::res::Text(160)), this);
     statistics_->setObjectName("1005");
     statistics_->setGeometry(du.Rect(175, 303, 54, 21));
+    days_ = new QPushButton(QString::fromStdString(kws::res::Text(kDaysButton)), this);
+    days_->setObjectName("1006");
+    days_->setGeometry(du.Rect(259, 303, 54, 21));
     follow_ = new QCheckBox(Text("F.follow"), this);
     follow_->setObjectName("follow");
-    follow_->setGeometry(du.Rect(259, 306, 80, 14));
+    follow_->setGeometry(du.Rect(343, 306, 80, 14));
     follow_->setEnabled(false);
     connect(follow_, &QCheckBox::toggled, this, &CNewGraph::OnFollowToggled);
     save_->setAutoDefault(false);
     print_->setAutoDefault(false);
     statistics_->setAutoDefault(false);
+    days_->setAutoDefault(false);
     connect(statistics_, &QPushButton::clicked, this, &CNewGraph::OnStatistics);
+    connect(days_, &QPushButton::clicked, this, &CNewGraph::OnDays);
     connect(save_, &QPushButton::clicked, this, [this] {
         if (saveCommand) saveCommand(*this);
     });
@@ -114,6 +123,11 @@ void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
 void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) {
     samples_ = std::move(samples);
     store_ = kws::rec::SampleStore(samples_);
+    SamplesChanged();
+}
+
+void CNewGraph::SamplesChanged() {
+    if (daysWindow_ != nullptr) daysWindow_->Refresh();
 }
 
 void CNewGraph::SetMarks(std::shared_ptr<const kws::rec::SampleMarks> marks) {
@@ -131,6 +145,17 @@ void CNewGraph::OnStatistics() {
         statisticsWindow_->show();
         statisticsWindow_->raise();
         statisticsWindow_->activateWindow();
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryMessage(this);
+    }
+}
+
+void CNewGraph::OnDays() {
+    try {
+        if (daysWindow_ == nullptr) daysWindow_ = new DaysWindow(*this);
+        daysWindow_->show();
+        daysWindow_->raise();
+        daysWindow_->activateWindow();
     } catch (const std::bad_alloc&) {
         ShowOutOfMemoryMessage(this);
     }
@@ -294,7 +319,8 @@ void CNewGraph::resizeEvent(QResizeEvent* event) {
     save_->setGeometry(10, cy - 36, 80, 33);
     print_->setGeometry(145, cy - 36, 80, 33);
     statistics_->setGeometry(280, cy - 36, 80, 33);
-    follow_->setGeometry(385, cy - 36, std::max(follow_->sizeHint().width(), 80), 33);
+    days_->setGeometry(415, cy - 36, 80, 33);
+    follow_->setGeometry(520, cy - 36, std::max(follow_->sizeHint().width(), 80), 33);
 }
 
 void CNewGraph::showEvent(QShowEvent* event) {
@@ -405,9 +431,5 @@ void CNewGraph::OnSamplesGrown(size_t previousCount) {
     }
     UpdateTitle();
     if (statisticsWindow_ != nullptr) statisticsWindow_->SamplesGrew(previousCount);
-    RefreshDayOverview();
-}
-
-void CNewGraph::RefreshDayOverview() {
-    // The day overview, when the dialog has one, computes its days again from Samples() here.
+    SamplesChanged();
 }

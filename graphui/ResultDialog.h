@@ -1,6 +1,6 @@
 // The result of one evaluation: a dialog whose graph window shows the samples as three or six
 // curves, built under a progress window, with the legend docked above the plot, titled with the
-// evaluated span, and the buttons "Speichern", "Ausdrucken" and "Statistik".
+// evaluated span, and the buttons "Speichern", "Ausdrucken", "Statistik" and "Tage".
 #pragma once
 
 #include <QDialog>
@@ -17,6 +17,7 @@
 
 class CGraphWnd;
 class CGraphFrame;
+class DaysWindow;
 class PointTable;
 class QCheckBox;
 class QPushButton;
@@ -74,8 +75,11 @@ public:
     QPushButton* SaveButton() const { return save_; }
     QPushButton* PrintButton() const { return print_; }
     QPushButton* StatisticsButton() const { return statistics_; }
+    QPushButton* DaysButton() const { return days_; }
     // The statistics window, once "Statistik" opened it.
     StatisticsWindow* Statistics() const { return statisticsWindow_; }
+    // The day overview, once "Tage" opened it.
+    DaysWindow* Days() const { return daysWindow_; }
     // The samples: the evaluation's, and those a followed recording appended since.
     const kws::rec::SampleStore& Samples() const { return store_; }
     const kws::rec::SampleMarks& Marks() const;
@@ -114,12 +118,13 @@ private:
     bool FillGraph();
     void OnClose();
     void OnStatistics();
+    void OnDays();
+    // The samples changed: the windows that show figures of them compute them again.
+    void SamplesChanged();
     void OnFollowToggled(bool on);
     void OnSamplesGrown(size_t previousCount);
     void OnFollowEnded(const QString& message);
     void UpdateTitle();
-    // Where the day overview is brought up to date with grown samples.
-    void RefreshDayOverview();
 
     int kind_;
     std::shared_ptr<const kws::rec::SampleArray> samples_;
@@ -137,8 +142,10 @@ private:
     QPushButton* save_;
     QPushButton* print_;
     QPushButton* statistics_;
+    QPushButton* days_;
     StatisticsWindow* statisticsWindow_ = nullptr;
     QPointer<QWidget> owner_;
+    DaysWindow* daysWindow_ = nullptr;
     double fittedX0_ = 0.0, fittedX1_ = 0.0;
     QString title_;
     bool buildTried_ = false;

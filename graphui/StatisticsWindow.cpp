@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "fileio/OutputFile.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
@@ -356,19 +355,8 @@ void StatisticsWindow::FitWidth() {
 }
 
 bool StatisticsWindow::SaveDraws(const QString& path, QString* failure) {
-    kws::fileio::FileWriteError error;
-    int errnoValue = 0;
-    const std::string target = path.toStdString();
-    if (kws::fileio::WriteTextOutput(
-            target, [this](std::FILE* out) { return kws::rec::WriteDrawsTsv(out, draws_); }, error,
-            errnoValue)) {
-        return true;
-    }
-    if (failure != nullptr) {
-        *failure =
-            QString::fromStdString(kws::fileio::FileNotWrittenText(error, errnoValue, target));
-    }
-    return false;
+    return SaveTextOutput(
+        path, [this](std::FILE* out) { return kws::rec::WriteDrawsTsv(out, draws_); }, failure);
 }
 
 void StatisticsWindow::OnSaveDraws() {

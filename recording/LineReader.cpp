@@ -125,11 +125,7 @@ bool LineReader::NextSlow(std::string_view& line) {
         const void* hit =
             fill_ > scanned ? std::memchr(base + scanned, '\n', fill_ - scanned) : nullptr;
         if (hit != nullptr) {
-            const size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - base);
-            size_t length = nl - pos_;
-            if (length > 0 && base[nl - 1] == '\r') --length;
-            line = std::string_view(base + pos_, length);
-            pos_ = nl + 1;
+            TakeLine(static_cast<size_t>(static_cast<const char*>(hit) - base), line);
             return true;
         }
         scanned = fill_;
@@ -138,10 +134,7 @@ bool LineReader::NextSlow(std::string_view& line) {
         if (!Fill()) {
             if (error_ != 0 || fill_ == pos_) return false;
             // A last line without line feed.
-            size_t length = fill_ - pos_;
-            if (buffer_[fill_ - 1] == '\r') --length;
-            line = std::string_view(buffer_.get() + pos_, length);
-            pos_ = fill_;
+            TakeLine(fill_, line);
             return true;
         }
         scanned -= moved;

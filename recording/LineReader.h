@@ -78,11 +78,7 @@ public:
             const char* base = buffer_.get();
             const void* hit = std::memchr(base + pos_, '\n', fill_ - pos_);
             if (hit != nullptr) {
-                const size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - base);
-                size_t length = nl - pos_;
-                if (length > 0 && base[nl - 1] == '\r') --length;
-                line = std::string_view(base + pos_, length);
-                pos_ = nl + 1;
+                TakeLine(static_cast<size_t>(static_cast<const char*>(hit) - base), line);
                 truncated_ = false;
                 return true;
             }
@@ -98,6 +94,15 @@ public:
 
 private:
     bool NextSlow(std::string_view& line);
+    // Hands out the line from pos_ up to `lineEnd` (a line feed or the end of the data), without
+    // a carriage return before it, and moves on past it.
+    void TakeLine(size_t lineEnd, std::string_view& line) {
+        const char* base = buffer_.get();
+        size_t length = lineEnd - pos_;
+        if (length > 0 && base[lineEnd - 1] == '\r') --length;
+        line = std::string_view(base + pos_, length);
+        pos_ = lineEnd < fill_ ? lineEnd + 1 : fill_;
+    }
     bool Fill();  // reads more bytes after what is buffered; false at end or on error
     bool SkipOverlong(std::string_view& line);
 

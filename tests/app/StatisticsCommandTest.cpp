@@ -247,3 +247,84 @@ TEST(StatisticsCommand, DrawsAreWrittenWholeOrNotAtAll) {
     EXPECT_EQ(RunProgram("--info '" + file.Path() + "' --draws x.tsv").exitCode, 2);
     EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --draws").exitCode, 2);
 }
+
+namespace {
+
+// Six-curve lines of every second from `first` to `last` (seconds of the day) of one date
+// ("02.06.09"), with flows, pump runs and temperatures that change from second to second.
+std::string SixCurveSeconds(const char* date, int first, int last) {
+    std::string text;
+    for (int s = first; s <= last; ++s) {
+        char clock[16];
+        std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", s / 3600 % 24, s / 60 % 60, s % 60);
+        std::string line = std::string(date) + "\t" + clock;
+        const std::vector<int> c =
+            Six(500 + s % 97, 380 + s % 53, 300 + s % 31, s % 7 < 3 ? 23 + s % 11 : 0,
+                s % 13 < 5 ? 350 : 0, s % 17 < 8 ? 10 : 0);
+        for (int v : c) line += "\t" + std::to_string(v);
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t at = 0;
+    for (size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
+        fields.push_back(line.substr(at, tab - at));
+    fields.push_back(line.substr(at));
+    return fields;
+}
+
+}  // namespace
+
+// Each row of --daily says what --stats says of a window cut to that day: the first and the last
+// day partial, the middle one with a long gap; written to a file and to standard output alike.
+TEST(StatisticsCommand, DailyRowsAreTheFiguresOfEachDay) {
+    const std::string text = "Aufzeichnung\n" + SixCurveSeconds("02.06.09", 86100, 86399) +
+                             SixCurveSeconds("03.06.09", 0, 400) +
+                             SixCurveSeconds("03.06.09", 85000, 86399) +
+                             SixCurveSeconds("04.06.09", 0, 299);
+    TempFile file(text, "days.txt");
+    const std::string daily = file.Dir() + "/daily.tsv";
+    const Result r = RunProgram("--evaluate '" + file.Path() + "' --daily '" + daily + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> rows = Lines(ReadFile(daily));
+    ASSERT_EQ(rows.size(), 4u);
+    const std::vector<std::string> header = Fields(rows[0]);
+    ASSERT_EQ(header.size(), 1u + 10u + 6u * 5u);
+    EXPECT_EQ(header[0], "date");
+
+    // The windows of the days, cut to the recording (which starts at its second line): 23:55:01 to
+    // midnight, the whole day, and midnight to 00:04:59.
+    const std::vector<std::pair<std::string, std::string>> windows = {
+        {"02/06/2009 23:55:01", "02/06/2009 23:59:59"},
+        {"03/06/2009 00:00:00", "03/06/2009 23:59:59"},
+        {"04/06/2009 00:00:00", "04/06/2009 00:04:59"}};
+    for (size_t d = 0; d < windows.size(); ++d) {
+        const std::vector<std::string> row = Fields(rows[d + 1]);
+        ASSERT_EQ(row.size(), header.size());
+        EXPECT_EQ(row[0], windows[d].first.substr(0, 10));
+        const Result day =
+            RunProgram("--evaluate '" + file.Path() + "' --from '" + windows[d].first + "' --to '" +
+                       windows[d].second + "' --stats");
+        ASSERT_EQ(day.exitCode, 0) << day.err;
+        std::vector<std::string> stats = Lines(day.out);
+        stats.erase(stats.begin());  // the summary line
+        std::vector<std::string> figures;
+        for (const std::string& line : stats) {
+            if (line.find(".name=") == std::string::npos) figures.push_back(line);
+        }
+        ASSERT_EQ(figures.size(), header.size() - 1);
+        for (size_t k = 1; k < header.size(); ++k) {
+            EXPECT_EQ(figures[k - 1], header[k] + "=" + row[k]) << windows[d].first;
+        }
+    }
+
+    // Standard output carries the rows alone; the summary goes to standard error.
+    const Result piped = RunProgram("--evaluate '" + file.Path() + "' --daily - --stats");
+    ASSERT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out, ReadFile(daily));
+    EXPECT_NE(piped.err.find("samples="), std::string::npos);
+    EXPECT_NE(piped.err.find("recorded_seconds="), std::string::npos);
+}

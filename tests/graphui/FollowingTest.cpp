@@ -20,6 +20,7 @@
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
+#include "graphui/DaysWindow.h"
 #include "graphui/Following.h"
 #include "graphui/ResultDialog.h"
 #include "graphui/StatisticsWindow.h"
@@ -113,6 +114,9 @@ struct Followed {
         EXPECT_DOUBLE_EQ(a.hotWaterLitres, b.hotWaterLitres) << what;
         for (size_t c = 0; c < b.curves.size(); ++c) EXPECT_EQ(a.curves[c].max, b.curves[c].max);
         EXPECT_EQ(static_cast<size_t>(dialog->Graph()->GetSeries(0)->GetCount()), want.size());
+        // The day overview's day (the recording lies within one) holds every data sample.
+        ASSERT_EQ(dialog->Days()->Days().size(), 1u) << what;
+        EXPECT_EQ(dialog->Days()->Days()[0].figures.dataSamples, b.dataSamples) << what;
     }
 };
 
@@ -134,6 +138,7 @@ TEST(Following, AppendedLinesShowAsAnEvaluationOfTheLongerFile) {
     for (const Case& c : cases) {
         Followed f(c.layout, 4000, c.length);
         f.dialog->StatisticsButton()->click();
+        f.dialog->DaysButton()->click();
         EXPECT_TRUE(f.dialog->FollowBox()->isEnabled());
         ASSERT_TRUE(f.dialog->SetFollowing(true)) << c.name;
         EXPECT_TRUE(f.dialog->FollowBox()->isChecked());

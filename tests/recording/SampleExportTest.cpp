@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "recording/SampleExport.h"
+#include "recording/StatisticsExport.h"
 #include "tests/recording/TestSupport.h"
 
 using namespace kws::rec;
@@ -56,4 +57,48 @@ TEST(WriteSamplesTsv, WritesHeaderTimesAndShortestValues) {
         }
     }
     EXPECT_FALSE(std::getline(in, line));
+}
+
+// Figures made from tenths print as the tenths they are: 12 significant digits at most, no
+// exponent, no trailing zeros.
+TEST(FigureText, NumbersKeepTwelveSignificantDigits) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {36.800000000000004, "36.8"},
+        {38926.930000000306, "38926.93"},
+        {0.1 + 0.2, "0.3"},
+        {-0.30000000000000004, "-0.3"},
+        {100.0, "100"},
+        {0.0, "0"},
+        {-0.0, "0"},
+        {1e-5, "0.00001"},
+        {2.0 / 3.0, "0.666666666667"},
+        {123456789012345.0, "123456789012000"},
+        {9999999999.99, "9999999999.99"},
+        {99999999999.99, "100000000000"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FigureNumber(c.value), c.text) << c.value;
+}
+
+// Times of the figures inside the hour the autumn change repeats carry their UTC offset, so that
+// the two passes read apart; all other times stay as they were.
+TEST(FigureText, TimesInTheRepeatedHourCarryTheirOffset) {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    using kws::test::Utc;
+    const struct {
+        int64_t time;
+        const char* text;
+    } cases[] = {
+        {Utc(2009, 10, 24, 23, 59, 59), "25/10/2009 01:59:59"},
+        {Utc(2009, 10, 25, 0, 0, 0), "25/10/2009 02:00:00 +02:00"},
+        {Utc(2009, 10, 25, 0, 3, 20), "25/10/2009 02:03:20 +02:00"},
+        {Utc(2009, 10, 25, 1, 3, 20), "25/10/2009 02:03:20 +01:00"},
+        {Utc(2009, 10, 25, 1, 59, 59), "25/10/2009 02:59:59 +01:00"},
+        {Utc(2009, 10, 25, 2, 0, 0), "25/10/2009 03:00:00"},
+        {Utc(2009, 3, 29, 1, 0, 0), "29/03/2009 03:00:00"},
+        {Utc(2009, 6, 3, 8, 0, 0), "03/06/2009 10:00:00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FigureTime(c.time), c.text);
 }

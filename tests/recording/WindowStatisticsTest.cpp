@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/DayStatistics.h"
 #include "recording/Evaluation.h"
 #include "recording/LineReader.h"
 #include "recording/ParallelScan.h"
@@ -19,6 +20,7 @@
 #include "tests/recording/TestSupport.h"
 
 using namespace kws::rec;
+using kws::test::MkTime;
 using kws::test::ScopedTimeZone;
 using kws::test::Utc;
 
@@ -32,11 +34,16 @@ struct Raw {
     std::vector<int> columns;
 };
 
-// `width` > 0 writes every column with that many characters (leading zeros).
-std::string LineOf(const Raw& r, int width = 0) {
+// `width` > 0 writes every column with that many characters (leading zeros). The time reads as
+// UTC, or as local time where `local` is set.
+std::string LineOf(const Raw& r, int width = 0, bool local = false) {
     const time_t t = static_cast<time_t>(r.time);
     struct tm tm;
-    gmtime_r(&t, &tm);
+    if (local) {
+        localtime_r(&t, &tm);
+    } else {
+        gmtime_r(&t, &tm);
+    }
     char buf[40];
     std::snprintf(buf, sizeof buf, "%02d.%02d.%02d\t%02d:%02d:%02d", tm.tm_mday, tm.tm_mon + 1,
                   tm.tm_year % 100, tm.tm_hour, tm.tm_min, tm.tm_sec);
@@ -49,9 +56,9 @@ std::string LineOf(const Raw& r, int width = 0) {
     return line + "\n";
 }
 
-std::string TextOf(const std::vector<Raw>& lines) {
+std::string TextOf(const std::vector<Raw>& lines, bool local = false) {
     std::string text = "Aufzeichnung\nKopf\n";
-    for (const Raw& r : lines) text += LineOf(r);
+    for (const Raw& r : lines) text += LineOf(r, 0, local);
     return text;
 }
 
@@ -464,5 +471,99 @@ TEST(WindowStatistics, MarksSurviveTheJoinOfParallelParts) {
             }
         }
         CheckWindow(lines, layout, t0, end, "parallel, layout " + std::to_string(layout), &text, 2);
+    }
+}
+
+// Each local day of a window against the window statistics worked out from that day's data lines
+// alone: the days are told apart by the local date of each line, the same in both layouts, on
+// one thread and on two.
+TEST(DayStatistics, EachDayHasTheFiguresOfItsOwnLines) {
+    ScopedTimeZone zone("Europe/Berlin");
+    struct Case {
+        const char* what;
+        int64_t linesFrom;
+        int seconds;
+        std::vector<std::pair<int, int>> missing;  // seconds after linesFrom without a line
+        int64_t from, to;                          // the window
+        int hours25;                               // index of the day of 25 hours, or -1
+    };
+    const int64_t autumn = MkTime(2009, 10, 24, 12, 0, 0);
+    const int64_t june = MkTime(2009, 6, 1, 10, 0, 0);
+    const int64_t winter = MkTime(2010, 1, 10, 20, 0, 0);
+    const std::vector<Case> cases = {
+        // Noon to noon across the night of the autumn change (25/10/2009: 25 hours), with a
+        // gap across midnight.
+        {"autumn change", autumn, 49 * 3600, {{43000, 43500}}, autumn, autumn + 49 * 3600 - 1, 1},
+        // Partial first and last day: 10:00 on the first to 14:00 on the third.
+        {"partial days", june, 60 * 3600, {{5000, 5030}}, june, june + 52 * 3600, -1},
+        // No line from 20:00 on the second day to 04:00 on the fourth: a whole day without data.
+        {"a day without data",
+         winter,
+         80 * 3600,
+         {{24 * 3600, 56 * 3600}},
+         winter,
+         winter + 80 * 3600 - 1,
+         -1},
+        // Over 250 days: every 8th line, each standing for 8 seconds.
+        {"thinned", june, 50 * 3600, {{3000, 3100}}, june - 251 * 86400, june + 50 * 3600 - 1, -1},
+    };
+    for (const Case& c : cases) {
+        for (int layout : {kSix, kThree}) {
+            const std::string what = std::string(c.what) + ", layout " + std::to_string(layout);
+            const auto lines = MakeLines(layout, c.linesFrom, c.seconds, 71 + layout, c.missing);
+            const bool thinned = c.to - c.from > kSparseWindowSeconds;
+            const Evaluated ev = EvaluateLines(TextOf(lines, true), layout, c.from, c.to);
+            // The data lines by their local date, from the date of the first to that of the last.
+            const std::vector<Raw> data = DataLines(lines, c.from, c.to, thinned);
+            ASSERT_FALSE(data.empty()) << what;
+            auto dateOf = [](int64_t t) {
+                const time_t tt = static_cast<time_t>(t);
+                struct tm tm;
+                localtime_r(&tt, &tm);
+                return DaysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+            };
+            const int64_t firstDate = dateOf(ev.samples.front().time);
+            const int64_t lastDate = dateOf(ev.samples.back().time);
+            std::vector<std::vector<Raw>> byDay(static_cast<size_t>(lastDate - firstDate + 1));
+            for (const Raw& r : data)
+                byDay[static_cast<size_t>(dateOf(r.time) - firstDate)].push_back(r);
+
+            for (const size_t twoThreadsFrom : {size_t{1} << 40, size_t{1000}}) {
+                const std::vector<DayStatistics> days = ComputeDailyStatistics(
+                    ev.samples, ev.marks, layout, 0, ev.samples.size(), {twoThreadsFrom});
+                ASSERT_EQ(days.size(), byDay.size()) << what;
+                for (size_t d = 0; d < days.size(); ++d) {
+                    const CivilDate date = CivilFromDays(firstDate + static_cast<int64_t>(d));
+                    const std::string day = what + ", day " + std::to_string(date.day) + "." +
+                                            std::to_string(date.month) + ".";
+                    EXPECT_EQ(days[d].year, date.year) << day;
+                    EXPECT_EQ(days[d].month, date.month) << day;
+                    EXPECT_EQ(days[d].day, date.day) << day;
+                    EXPECT_EQ(days[d].dayStart,
+                              MkTime(static_cast<int>(date.year), date.month, date.day, 0, 0, 0))
+                        << day;
+                    EXPECT_EQ(days[d].dayEnd - days[d].dayStart,
+                              static_cast<int>(d) == c.hours25 ? 25 * 3600 : 24 * 3600)
+                        << day;
+                    const Expected expected = Reference(byDay[d], layout, thinned);
+                    ExpectFigures(days[d].figures, expected.drawList, expected, layout, day);
+                    // Missing data: no line, a gap inside, or one across either midnight.
+                    const bool crossing =
+                        (d > 0 && !byDay[d].empty() &&
+                         std::any_of(byDay.begin(), byDay.begin() + static_cast<ptrdiff_t>(d),
+                                     [](const auto& v) { return !v.empty(); }) &&
+                         [&] {
+                             const auto before = std::find_if(
+                                 byDay.rbegin() + static_cast<ptrdiff_t>(byDay.size() - d),
+                                 byDay.rend(), [](const auto& v) { return !v.empty(); });
+                             return byDay[d].front().time - before->back().time > (thinned ? 9 : 2);
+                         }());
+                    EXPECT_EQ(days[d].gapIntoDay, crossing) << day;
+                    EXPECT_EQ(days[d].MissesData(), byDay[d].empty() || expected.gaps > 0 ||
+                                                        days[d].gapIntoDay || days[d].gapOutOfDay)
+                        << day;
+                }
+            }
+        }
     }
 }
