@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <QPushButton>
 #include "bench/BenchUtil.h"
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphPanel.h"
@@ -121,14 +122,18 @@ int main(int argc, char** argv) {
     Report("one appended line shows after (slowest of 20)", latency.back() * 1000, "ms",
            "< 1000 ms", latency.back() < 1.0);
 
-    // A day of lines at once, read and drawn (the view follows the end).
+    // A day of lines at once, read and drawn (the view follows the end), with the statistics
+    // and the day overview open and computed again.
     {
+        dialog.StatisticsButton()->click();
+        dialog.DaysButton()->click();
+        QApplication::processEvents();
         append(86400);
         const double t0 = Now();
         dialog.Follower()->Check();
         panel->repaint();
         const double s = Now() - t0;
-        Report("a day (86,400 lines) appended at once, read and drawn", s * 1000, "ms", "< 300 ms",
+        Report("a day (86,400 lines) at once, read, drawn, figures", s * 1000, "ms", "< 300 ms",
                s < 0.3);
     }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/RecordingGenerator.h"
+#include "graph/GraphBase.h"
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
 #include "graphui/DaysWindow.h"
@@ -193,6 +194,10 @@ TEST(Following, TheViewMovesAlongOnlyWhenItShowedTheEnd) {
         EXPECT_DOUBLE_EQ(a1, c.x1 + c.shift) << c.name;
         EXPECT_EQ(b0, y0) << c.name;
         EXPECT_EQ(b1, y1) << c.name;
+        // A fit takes in the new samples: 4 samples inside the last, sample 1047.
+        panel->FitToData(kCmdFitPage);
+        panel->GetRanges(a0, a1, b0, b1);
+        EXPECT_DOUBLE_EQ(a1, 1043) << c.name;
     }
 }
 
