@@ -57,9 +57,44 @@ void Report(const char* what, double value, const char* unit, const char* goal, 
 
 }  // namespace
 
+// Turning following on for a month: the window is read once more to take up its state.
+void MonthStart() {
+    const std::string path = "/tmp/kws_bench_follow_month.txt";
+    {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        kws::bench::GenerateRecording(kws::bench::BenchRecordingOptions(31), out);
+        std::fclose(out);
+    }
+    Recording recording;
+    if (!recording.Open(path).Ok()) return;
+    const RecordingFacts facts = recording.Facts();
+    auto samples = std::make_shared<SampleArray>();
+    auto marks = std::make_shared<SampleMarks>();
+    EvaluationOptions options;
+    options.map = &recording.Map();
+    Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime,
+             facts.endTime, *samples, *marks, options);
+    CNewGraph dialog(facts.layoutFlag, nullptr);
+    dialog.SetData(samples);
+    dialog.SetMarks(marks);
+    if (!dialog.Build()) return;
+    dialog.SetFollowSource({QString::fromStdString(path), facts.headerLines, facts.layoutFlag,
+                            facts.startTime, facts.endTime, true, &recording.Map()});
+    const double t0 = Now();
+    const bool on = dialog.SetFollowing(true);
+    const double s = Now() - t0;
+    Report("Mitlaufen turned on for a month (window read again)", s * 1000, "ms", "-", on);
+    dialog.SetFollowing(false);
+    std::remove(path.c_str());
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--month") {
+        MonthStart();
+        return 0;
+    }
     // A day of history, then nine days to append.
     kws::bench::GeneratorOptions o = kws::bench::BenchRecordingOptions(10);
     o.gaps = 0;

@@ -544,20 +544,6 @@ WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMa
         out.result = Result::kReadError;
         return out;
     }
-    position_ = dataStart;
-    if (dataStart != UINT64_MAX && map != nullptr && map->Valid() &&
-        map->DataStart() == dataStart) {
-        const ReadStart at = map->StartFor(start, end);
-        if (map->Fits(source, headerLines, at, error)) {
-            position_ = at.offset;
-            thinning_ = static_cast<int>(at.linesBefore % 8);
-            clock_.SetPrevious(at.previousData);
-        }
-        if (error != 0) {
-            out.result = Result::kReadError;
-            return out;
-        }
-    }
     // What the window holds now: its records are counted and its last one kept, not stored.
     struct Tally {
         size_t records = 0, fillerRuns = 0;
@@ -571,18 +557,79 @@ WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMa
             ++records;
             last = r;
         }
-    } tally;
+    };
     const long long size = source.Size();
-    if (dataStart != UINT64_MAX && size >= 0) {
+    const bool mapFits = dataStart != UINT64_MAX && map != nullptr && map->Valid() &&
+                         map->DataStart() == dataStart && size >= 0;
+    // Reads from `at` (the first line when null) to the end of the window, or of the file.
+    auto readFrom = [&](const ReadStart* at, Tally& tally) {
+        position_ = dataStart;
+        thinning_ = 0;
+        clock_.SetPrevious(std::nullopt);
+        if (at != nullptr) {
+            position_ = at->offset;
+            thinning_ = static_cast<int>(at->linesBefore % 8);
+            clock_.SetPrevious(at->previousData);
+        }
         const uint64_t limit = LastLineEnd(source, position_, static_cast<uint64_t>(size), error);
-        if (limit == UINT64_MAX) {
+        if (limit == UINT64_MAX) return Result::kReadError;
+        return Run(source, limit, false, tally, error);
+    };
+    // The quick way: the read from the first line passes the blocks before the one that holds
+    // the time of the window's last record without a sample after it (see BlockMap), so reading
+    // from there finds the line of that record, and where the read ended after it, in the state
+    // the read from the first line had. Gaps before that block are not known there: the first
+    // record read marks none, and whether a filler came before is what the marks say. A window
+    // that ends in padding does not end with the record of a line and takes the long way.
+    if (mapFits && !samples.empty()) {
+        const ReadStart at = map->StartFor(samples.back().time, end);
+        if (map->Fits(source, headerLines, at, error) && at.offset > dataStart) {
+            Tally tally;
+            fillerSeen_ = !marks.notData.empty();
+            const Result r = readFrom(&at, tally);
+            if (r == Result::kReadError) {
+                out.result = r;
+                return out;
+            }
+            if (r == Result::kOk && tally.records > 0 &&
+                std::memcmp(&tally.last, &samples.back(), sizeof tally.last) == 0) {
+                hasData_ = true;
+                previous_ = samples.back().time;
+                fillerSeen_ = !marks.notData.empty();
+                latest_ = std::nullopt;
+                end_ = INT64_MAX;
+                resumed_ = true;
+                nearEnd_ = true;
+                return out;
+            }
+        }
+        if (error != 0) {
             out.result = Result::kReadError;
             return out;
         }
-        out.result = Run(source, limit, false, tally, error);
-        if (out.result != Result::kOk) return out;
-    } else if (dataStart == UINT64_MAX) {
+    }
+    // Otherwise the whole window is read again as the evaluation read it.
+    *this = WindowFollower();
+    start_ = start;
+    end_ = end;
+    layoutFlag_ = layoutFlag;
+    threeCurve_ = layoutFlag == kThreeCurveLayout;
+    sparse_ = end - start > kSparseWindowSeconds;
+    Tally tally;
+    if (dataStart == UINT64_MAX || size < 0) {
         position_ = size >= 0 ? static_cast<uint64_t>(size) : 0;
+    } else {
+        std::optional<ReadStart> at;
+        if (mapFits) {
+            at = map->StartFor(start, end);
+            if (!map->Fits(source, headerLines, *at, error)) at.reset();
+            if (error != 0) {
+                out.result = Result::kReadError;
+                return out;
+            }
+        }
+        out.result = readFrom(at ? &*at : nullptr, tally);
+        if (out.result != Result::kOk) return out;
     }
     const bool same =
         tally.records == samples.size() &&

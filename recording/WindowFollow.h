@@ -45,6 +45,8 @@ public:
     // Offset of the next line to read.
     uint64_t Position() const { return position_; }
     bool Resumed() const { return resumed_; }
+    // Resume read only from near the window's last record, through the map.
+    bool ResumedNearEnd() const { return nearEnd_; }
     // The latest time of the data samples so far.
     std::optional<int64_t> LatestTime() const { return latest_; }
 
@@ -62,6 +64,7 @@ private:
     int64_t previous_ = 0;
     std::optional<int64_t> latest_;
     bool resumed_ = false;
+    bool nearEnd_ = false;
 };
 
 }  // namespace kws::rec

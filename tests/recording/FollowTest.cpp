@@ -41,7 +41,7 @@ size_t LineEndAfter(const std::string& text, size_t offset) {
 TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
     kws::test::ScopedTimeZone zone("Europe/Berlin");
     std::mt19937 random(21);
-    int resumedAtAStop = 0, thinned = 0;
+    int resumedAtAStop = 0, thinned = 0, nearEnd = 0;
     for (uint32_t seed = 1; seed <= 8; ++seed) {
         const int layout = static_cast<int>(seed / 2 % 2);
         std::string text = kws::test::RoughRecording(seed, layout, false);
@@ -55,9 +55,8 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
                 text.erase(at + 1, std::strlen(stray) - 1);
         }
         RecordingFacts facts;
-        BlockMap map(4096);
         MemorySource whole(text);
-        ASSERT_TRUE(ReadRecordingFacts(whole, facts, &map).Ok()) << seed;
+        ASSERT_TRUE(ReadRecordingFacts(whole, facts).Ok()) << seed;
         for (int round = 0; round < 6; ++round) {
             const bool thin = round % 3 == 2;
             const int64_t a = facts.startTime + static_cast<int64_t>(random() % 3600) - 60;
@@ -83,16 +82,23 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
             }
             const std::string what = "seed " + std::to_string(seed) + " round " +
                                      std::to_string(round) + (thin ? " thinned" : "");
+            // The map made when the file was opened, before the evaluation.
+            BlockMap map(4096);
+            RecordingFacts opened;
+            MemorySource atOpening(view.substr(0, evaluated));
+            ASSERT_TRUE(ReadRecordingFacts(atOpening, opened, &map).Ok());
             const auto first = kws::test::EvaluateWith(atEvaluation, 2, layout, a, windowEnd, &map);
             SampleStore store(std::make_shared<const SampleArray>(first.samples));
             SampleMarks marks = first.marks;
             WindowFollower follower;
             MemorySource atResume(view.substr(0, resumed));
-            const auto resume =
-                follower.Resume(atResume, &map, 2, layout, a, windowEnd, store, marks);
+            // Taken up near the window's end through the map, or by reading the window again.
+            const auto resume = follower.Resume(atResume, round % 3 == 0 ? nullptr : &map, 2,
+                                                layout, a, windowEnd, store, marks);
             if (stops && resume.result == WindowFollower::Result::kChanged) continue;  // padded
             ASSERT_EQ(resume.result, WindowFollower::Result::kOk) << what;
             if (stops) ++resumedAtAStop;
+            if (follower.ResumedNearEnd()) ++nearEnd;
             if (thin) ++thinned;
             // Appended in pieces that end anywhere, the last one at the end of the file.
             for (size_t at = resumed; at < text.size();) {
@@ -110,6 +116,7 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
     }
     EXPECT_GT(resumedAtAStop, 3);
     EXPECT_GT(thinned, 8);
+    EXPECT_GT(nearEnd, 15);
 }
 
 TEST(WindowFollow, AFileThatNoLongerGivesTheWindowCannotBeFollowed) {
