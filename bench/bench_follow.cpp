@@ -57,7 +57,7 @@ void Report(const char* what, double value, const char* unit, const char* goal, 
 
 }  // namespace
 
-// Turning following on for a month: the window is read once more to take up its state.
+// Turning following on for a month: its state is taken up from near the window's end.
 void MonthStart() {
     const std::string path = "/tmp/kws_bench_follow_month.txt";
     {
@@ -83,7 +83,7 @@ void MonthStart() {
     const double t0 = Now();
     const bool on = dialog.SetFollowing(true);
     const double s = Now() - t0;
-    Report("Mitlaufen turned on for a month (window read again)", s * 1000, "ms", "-", on);
+    Report("Mitlaufen turned on for a month", s * 1000, "ms", "-", on);
     dialog.SetFollowing(false);
     std::remove(path.c_str());
 }
