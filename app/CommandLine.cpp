@@ -135,6 +135,9 @@ bool IsCommandLineTime(const std::string& text) {
 std::string UsageText() {
     return "Usage:\n"
            "  kwsekunde [--language CODE] [FILE]   start the program (and open FILE)\n"
+           "  kwsekunde [--language CODE] --follow FILE\n"
+           "                                       start the program, evaluate the whole\n"
+           "                                       recording and follow the lines appended to it\n"
            "  kwsekunde --info FILE                print the facts of a recording\n"
            "  kwsekunde --evaluate FILE [--from \"DD/MM/YYYY HH:MM:SS\"] [--to \"DD/MM/YYYY "
            "HH:MM:SS\"]\n"
@@ -198,6 +201,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(o.*output->target)) return false;
         } else if (a == "--stats") {
             o.stats = true;
+        } else if (a == "--follow") {
+            o.follow = true;
         } else if (a == "--language") {
             std::optional<std::string> code;
             if (!value(code)) return false;
@@ -243,7 +248,11 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             "--evaluate";
         return false;
     }
-    if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate) && o.file.empty()) {
+    if (o.follow && o.mode != Mode::kGui) {
+        error = "--follow starts the program; it cannot be combined with --info or --evaluate";
+        return false;
+    }
+    if ((o.mode == Mode::kInfo || o.mode == Mode::kEvaluate || o.follow) && o.file.empty()) {
         error = "no recording file given";
         return false;
     }

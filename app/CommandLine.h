@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> drawsOut;  // --draws OUT.tsv: one line per draw event
     std::optional<std::string> dailyOut;  // --daily OUT.tsv: one line per local day ("-": stdout)
     std::optional<int> language;          // --language CODE
+    bool follow = false;                  // --follow FILE: evaluate it whole and follow it
 };
 
 // The options that name an output target, with where their target is kept.

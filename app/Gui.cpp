@@ -97,7 +97,7 @@ int LeaveApplication(int exitCode) {
     return exitCode;
 }
 
-int RunGui(QApplication& app, const QString& file, std::optional<int> language) {
+int RunGui(QApplication& app, const QString& file, std::optional<int> language, bool follow) {
     (void)app;
     // The working folder is where the program started; the language choice lives there.
     const QString workingFolder = QDir::currentPath();
@@ -105,8 +105,15 @@ int RunGui(QApplication& app, const QString& file, std::optional<int> language) 
     const int stored = ReadLanguageCode(LanguageFilePath(workingFolder));
     SelectResourceLanguage(language ? *language : stored >= 0 ? stored : kws::res::kGerman);
     CKWSekundeDlg dialog(workingFolder);
-    if (!file.isEmpty())
-        QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenRecordingFile(file); });
+    if (!file.isEmpty()) {
+        QTimer::singleShot(0, &dialog, [&dialog, file, follow] {
+            if (follow) {
+                dialog.FollowRecordingFile(file);
+            } else {
+                dialog.OpenRecordingFile(file);
+            }
+        });
+    }
     dialog.exec();
     return 0;
 }

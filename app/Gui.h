@@ -25,4 +25,5 @@ int LeaveApplication(int exitCode);
 
 // Runs the main dialog (opening `file` right after start when given); the program's exit code.
 // `language` overrides the code stored in "spra.ini" of the working folder.
-int RunGui(QApplication& app, const QString& file, std::optional<int> language);
+int RunGui(QApplication& app, const QString& file, std::optional<int> language,
+           bool follow = false);

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include <new>
 
@@ -233,6 +234,27 @@ void CKWSekundeDlg::ShowRecording(int64_t start, int64_t end) {
     evaluate_->setEnabled(true);
 }
 
+void CKWSekundeDlg::FollowRecordingFile(const QString& path) {
+    if (!OpenRecordingFile(path)) return;
+    followNext_ = true;
+    OnEvaluate();
+    followNext_ = false;
+}
+
+void CKWSekundeDlg::ShowNewEnd(int64_t end) {
+    // The map of the lines takes up the lines appended meanwhile, so that the next evaluation
+    // starts near its window again.
+    int error = 0;
+    recording_.Map().Extend(recording_.Source(), error);
+    kws::rec::LocalFields e{};
+    kws::rec::LocalFieldsOf(end, e);
+    const QDate last(static_cast<int>(e.year), e.month, e.day);
+    for (QDateEdit* d : {chosenStartDate_, chosenEndDate_, recordingStartDate_, recordingEndDate_})
+        d->setMaximumDate(last);
+    SetPicker(recordingEndDate_, recordingEndTime_, end);
+    SetPicker(chosenEndDate_, chosenEndTime_, end);
+}
+
 void CKWSekundeDlg::Message(const QString& text, int icon) {
     Prompts::Get().Message(this, text, QString::fromStdString(kws::res::Text(138)),
                            static_cast<Prompts::Icon>(icon));
@@ -274,6 +296,7 @@ bool CKWSekundeDlg::OpenRecordingFile(const QString& path) {
             return false;
     }
     layoutFlag_ = recording_.Facts().layoutFlag;
+    recordingPath_ = QFileInfo(path).absoluteFilePath();
     ShowRecording(recording_.Facts().startTime, recording_.Facts().endTime);
     return true;
 }
@@ -349,7 +372,22 @@ void CKWSekundeDlg::RunEvaluation() {
         dialog.Build();
         setEnabled(true);
         outOfMemory = dialog.OutOfMemory();
+        CNewGraph::FollowSource follow;
+        follow.path = recordingPath_;
+        follow.headerLines = recording_.Facts().headerLines;
+        follow.layoutFlag = layoutFlag_;
+        follow.start = chosenStart;
+        follow.end = chosenEnd;
+        follow.endsAtRecordingEnd = chosenEnd == recordingEnd;
+        follow.map = &recording_.Map();
+        dialog.SetFollowSource(follow);
+        if (!outOfMemory && followNext_) {
+            // Shown first, so that a message about the file appears over it.
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.SetFollowing(true); });
+        }
+        followNext_ = false;
         if (!outOfMemory) result = dialog.DoModal();
+        if (dialog.EndTime() > recordingEnd) ShowNewEnd(dialog.EndTime());
     }
     if (outOfMemory) kws::rec::SampleArray().swap(*samples_);
     showNormal();

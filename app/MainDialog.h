@@ -29,6 +29,9 @@ public:
     void OpenRecording();
     // Opens `path` as "Datei..." does after its file dialog; false after a message.
     bool OpenRecordingFile(const QString& path);
+    // Opens `path`, evaluates its whole recording as "Auswertung" with the pickers untouched
+    // does, and follows it in the result dialog.
+    void FollowRecordingFile(const QString& path);
     // "Auswertung": checks the window, evaluates, shows the result dialog.
     void OnEvaluate();
     void OnReset();
@@ -71,6 +74,8 @@ private:
     // "Auswertung" after its guard against running twice; throws std::bad_alloc.
     void RunEvaluation();
     void Message(const QString& text, int icon);
+    // The recording grew to `end` while the result dialog followed it.
+    void ShowNewEnd(int64_t end);
 
     QString workingFolder_;
     kws::rec::Recording recording_;
@@ -80,6 +85,8 @@ private:
     // Which of its records are fillers and padding.
     std::shared_ptr<kws::rec::SampleMarks> marks_ = std::make_shared<kws::rec::SampleMarks>();
     bool evaluating_ = false;
+    QString recordingPath_;
+    bool followNext_ = false;  // the next result dialog follows its recording at once
 
     QGroupBox* startGroup_;
     QGroupBox* endGroup_;

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         KwsApplication app(argc, argv);
         if (!SetUp(app)) return OutOfMemoryAtStart();
         return LeaveApplication(
-            RunGui(app, QString::fromStdString(options.file), options.language));
+            RunGui(app, QString::fromStdString(options.file), options.language, options.follow));
     }
     // The language of the messages: --language, else the choice stored in the current folder.
     const int stored = ReadLanguageCode(LanguageFilePath(QDir::currentPath()));

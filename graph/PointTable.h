@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 class PointTable {
 public:
@@ -20,7 +21,19 @@ public:
           rows_(records != nullptr ? rows : 0),
           stride_(stride),
           timeOffset_(timeOffset),
+          firstRows_(rows_),
           owner_(std::move(owner)) {}
+
+    // A table that grows: rows after the first `rows` come in chunks of 2^chunkShift records
+    // each, which never move once added; AddChunk hands one over, SetRows tells how many rows
+    // are filled. The series take new rows up with AppendRows.
+    void SetChunkShift(unsigned chunkShift) { chunkShift_ = chunkShift; }
+    void AddChunk(const void* records, std::shared_ptr<const void> owner) {
+        chunks_.push_back(static_cast<const unsigned char*>(records));
+        chunkOwners_.push_back(std::move(owner));
+    }
+    void SetRows(size_t rows) { rows_ = rows; }
+    size_t Chunks() const { return chunks_.size(); }
 
     size_t Rows() const { return rows_; }
     int64_t Time(size_t row) const { return Read<int64_t>(row, timeOffset_); }
@@ -31,7 +44,14 @@ private:
     template <typename T>
     T Read(size_t row, size_t offset) const {
         T value;
-        std::memcpy(&value, base_ + row * stride_ + offset, sizeof value);
+        const unsigned char* at;
+        if (row < firstRows_) [[likely]] {
+            at = base_ + row * stride_;
+        } else {
+            const size_t k = row - firstRows_;
+            at = chunks_[k >> chunkShift_] + (k & ((size_t{1} << chunkShift_) - 1)) * stride_;
+        }
+        std::memcpy(&value, at + offset, sizeof value);
         return value;
     }
 
@@ -39,7 +59,11 @@ private:
     size_t rows_;
     size_t stride_;
     size_t timeOffset_;
+    size_t firstRows_;
+    unsigned chunkShift_ = 14;
+    std::vector<const unsigned char*> chunks_;
     std::shared_ptr<const void> owner_;
+    std::vector<std::shared_ptr<const void>> chunkOwners_;
 };
 
 // How one series takes its points from the rows of a table.

@@ -232,7 +232,7 @@ DaysWindow::~DaysWindow() = default;
 
 void DaysWindow::Refresh() {
     setWindowTitle(Text(kDaysTitle) + " - " + dialog_.Title());
-    const kws::rec::SampleArray& samples = dialog_.Samples();
+    const kws::rec::SampleStore& samples = dialog_.Samples();
     days_ =
         kws::rec::ComputeDailyStatistics(samples, dialog_.Marks(), layoutFlag_, 0, samples.size());
     model_->Reset();

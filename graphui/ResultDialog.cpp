@@ -1,6 +1,7 @@
 #include "graphui/ResultDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -17,6 +18,7 @@
 #include "graphui/AppIcon.h"
 #include "graphui/DaysWindow.h"
 #include "graphui/DialogUnits.h"
+#include "graphui/Following.h"
 #include "graphui/GraphFrame.h"
 #include "graphui/OutOfMemory.h"
 #include "graphui/ProgressWnd.h"
@@ -88,6 +90,11 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     days_ = new QPushButton(QString::fromStdString(kws::res::Text(kDaysButton)), this);
     days_->setObjectName("1006");
     days_->setGeometry(du.Rect(259, 303, 54, 21));
+    follow_ = new QCheckBox(Text("F.follow"), this);
+    follow_->setObjectName("follow");
+    follow_->setGeometry(du.Rect(343, 306, 80, 14));
+    follow_->setEnabled(false);
+    connect(follow_, &QCheckBox::toggled, this, &CNewGraph::OnFollowToggled);
     save_->setAutoDefault(false);
     print_->setAutoDefault(false);
     statistics_->setAutoDefault(false);
@@ -110,12 +117,12 @@ CNewGraph::CNewGraph(int kind, QWidget* parent) : QDialog(parent), kind_(kind) {
 CNewGraph::~CNewGraph() = default;
 
 void CNewGraph::SetData(const kws::rec::SampleArray& samples) {
-    samples_ = std::make_shared<const kws::rec::SampleArray>(samples);
-    SamplesChanged();
+    SetData(std::make_shared<const kws::rec::SampleArray>(samples));
 }
 
 void CNewGraph::SetData(std::shared_ptr<const kws::rec::SampleArray> samples) {
     samples_ = std::move(samples);
+    store_ = kws::rec::SampleStore(samples_);
     SamplesChanged();
 }
 
@@ -125,11 +132,6 @@ void CNewGraph::SamplesChanged() {
 
 void CNewGraph::SetMarks(std::shared_ptr<const kws::rec::SampleMarks> marks) {
     marks_ = std::move(marks);
-}
-
-const kws::rec::SampleArray& CNewGraph::Samples() const {
-    static const kws::rec::SampleArray kNone;
-    return samples_ ? *samples_ : kNone;
 }
 
 const kws::rec::SampleMarks& CNewGraph::Marks() const {
@@ -200,11 +202,14 @@ bool CNewGraph::FillGraph() {
     graph_->SetAxisTitle(QString::fromStdString(kws::res::Text(103)), QString(), 0, 1, 1);
     graph_->SetModeFlags(13, 1);
     // The curves read the samples in place: each series is one value column of the samples.
-    const auto table = std::make_shared<const PointTable>(
-        samples.data(), samples.size(), sizeof(kws::rec::SampleRecord),
-        offsetof(kws::rec::SampleRecord, time), samples_);
+    // Rows a followed recording appends come in chunks of the sample store.
+    table_ =
+        std::make_shared<PointTable>(samples.data(), samples.size(), sizeof(kws::rec::SampleRecord),
+                                     offsetof(kws::rec::SampleRecord, time), samples_);
+    table_->SetChunkShift(kws::rec::SampleStore::kChunkShift);
+    const std::shared_ptr<const PointTable> table = table_;
     const auto series = SeriesOf(kind_);
-    std::vector<int> seriesSlots;
+    std::vector<int>& seriesSlots = seriesSlots_;
     for (size_t s = 0; s < series.size(); ++s) {
         seriesSlots.push_back(graph_->AddSeries(
             series[s].color, QString::fromStdString(Format(series[s].stringId)), 1, 1, 0));
@@ -252,22 +257,9 @@ bool CNewGraph::FillGraph() {
         advanceTo(n + end);
         if (cancelled()) return false;
     }
-    // Title: one day, or a span of days.
-    kws::rec::LocalFields a{}, b{};
-    kws::rec::LocalFieldsOf(startTime, a);
-    kws::rec::LocalFieldsOf(endTime, b);
-    const std::string startDate = kws::rec::FormatLocalTime(startTime, "%d/%m/%Y");
-    const std::string startClock = kws::rec::FormatLocalTime(startTime, "%H:%Mh");
-    const std::string endDate = kws::rec::FormatLocalTime(endTime, "%d/%m/%Y");
-    const std::string endClock = kws::rec::FormatLocalTime(endTime, "%H:%Mh");
-    if (a.day == b.day && a.month == b.month && a.year == b.year) {
-        title_ = QString::fromStdString(
-            Format(137, startDate.c_str(), startClock.c_str(), endClock.c_str()));
-    } else {
-        title_ = QString::fromStdString(
-            Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
-    }
-    setWindowTitle(title_);
+    startTime_ = startTime;
+    endTime_ = endTime;
+    UpdateTitle();
     if (CGraphPanel* panel = graph_->Panel()) {
         panel->FitToData(4105);
         double y0, y1;
@@ -281,6 +273,26 @@ bool CNewGraph::FillGraph() {
     if (TakeAllocationFailure()) throw std::bad_alloc();
     progress.DestroyWindow();
     return true;
+}
+
+void CNewGraph::UpdateTitle() {
+    using kws::res::Format;
+    // One day, or a span of days.
+    kws::rec::LocalFields a{}, b{};
+    kws::rec::LocalFieldsOf(startTime_, a);
+    kws::rec::LocalFieldsOf(endTime_, b);
+    const std::string startDate = kws::rec::FormatLocalTime(startTime_, "%d/%m/%Y");
+    const std::string startClock = kws::rec::FormatLocalTime(startTime_, "%H:%Mh");
+    const std::string endDate = kws::rec::FormatLocalTime(endTime_, "%d/%m/%Y");
+    const std::string endClock = kws::rec::FormatLocalTime(endTime_, "%H:%Mh");
+    if (a.day == b.day && a.month == b.month && a.year == b.year) {
+        title_ = QString::fromStdString(
+            Format(137, startDate.c_str(), startClock.c_str(), endClock.c_str()));
+    } else {
+        title_ = QString::fromStdString(
+            Format(136, startDate.c_str(), startClock.c_str(), endDate.c_str(), endClock.c_str()));
+    }
+    setWindowTitle(title_);
 }
 
 bool CNewGraph::Build() {
@@ -308,6 +320,7 @@ void CNewGraph::resizeEvent(QResizeEvent* event) {
     print_->setGeometry(145, cy - 36, 80, 33);
     statistics_->setGeometry(280, cy - 36, 80, 33);
     days_->setGeometry(415, cy - 36, 80, 33);
+    follow_->setGeometry(520, cy - 36, std::max(follow_->sizeHint().width(), 80), 33);
 }
 
 void CNewGraph::showEvent(QShowEvent* event) {
@@ -318,6 +331,7 @@ void CNewGraph::showEvent(QShowEvent* event) {
 }
 
 void CNewGraph::OnClose() {
+    if (follower_ != nullptr) follower_->Stop();
     if (graph_ != nullptr) graph_->hide();
     done(0);
 }
@@ -328,3 +342,94 @@ void CNewGraph::closeEvent(QCloseEvent* event) {
 }
 
 void CNewGraph::reject() { OnClose(); }
+
+void CNewGraph::SetFollowSource(const FollowSource& source) {
+    followSource_ = source;
+    follow_->setEnabled(source.endsAtRecordingEnd && !source.path.isEmpty());
+}
+
+bool CNewGraph::Following() const { return follower_ != nullptr && follower_->Active(); }
+
+bool CNewGraph::SetFollowing(bool on) {
+    if (on != follow_->isChecked()) {
+        follow_->setChecked(on);  // runs OnFollowToggled
+    } else if (on != Following()) {
+        OnFollowToggled(on);
+    }
+    return Following() == on;
+}
+
+void CNewGraph::OnFollowToggled(bool on) {
+    if (!on) {
+        if (follower_ != nullptr) follower_->Stop();
+        return;
+    }
+    if (Following()) return;
+    if (!built_ || graph_ == nullptr || !follow_->isEnabled()) {
+        const QSignalBlocker block(follow_);
+        follow_->setChecked(false);
+        return;
+    }
+    if (follower_ == nullptr) {
+        follower_ = new RecordingFollower(this);
+        connect(follower_, &RecordingFollower::Grown, this, &CNewGraph::OnSamplesGrown);
+        connect(follower_, &RecordingFollower::Ended, this, &CNewGraph::OnFollowEnded);
+    }
+    // Following appends fillers to the marks: from now on the dialog keeps its own copy.
+    if (!ownMarks_) {
+        ownMarks_ = std::make_shared<kws::rec::SampleMarks>(Marks());
+        marks_ = ownMarks_;
+    }
+    RecordingFollower::Window window;
+    window.path = followSource_.path;
+    window.headerLines = followSource_.headerLines;
+    window.layoutFlag = followSource_.layoutFlag;
+    window.start = followSource_.start;
+    window.end = followSource_.end;
+    window.map = followSource_.map;
+    // The map belongs to the opening and is used once, for taking up the window's state.
+    followSource_.map = nullptr;
+    QString message;
+    if (!follower_->Start(window, store_, *ownMarks_, message)) {
+        {
+            const QSignalBlocker block(follow_);
+            follow_->setChecked(false);
+        }
+        if (!message.isEmpty()) Prompts::Get().Message(this, message, Text("F.follow"));
+    }
+}
+
+void CNewGraph::OnFollowEnded(const QString& message) {
+    {
+        const QSignalBlocker block(follow_);
+        follow_->setChecked(false);
+    }
+    Prompts::Get().Message(this, message, Text("F.follow"));
+}
+
+void CNewGraph::OnSamplesGrown(size_t previousCount) {
+    if (graph_ == nullptr || !table_) return;
+    // The curves' table takes the new chunks; the records already read stay where they are.
+    const auto& chunks = store_.Chunks();
+    for (size_t k = table_->Chunks(); k < chunks.size(); ++k)
+        table_->AddChunk(chunks[k]->data(), chunks[k]);
+    table_->SetRows(store_.size());
+    CGraphPanel* panel = graph_->Panel();
+    double x0 = 0.0, x1 = 0.0, y0 = 0.0, y1 = 0.0;
+    if (panel != nullptr) panel->GetRanges(x0, x1, y0, y1);
+    // The view showed the last sample when its right edge reached where a fit puts it (four
+    // samples inside the last one): it then moves with the new samples, keeping its width.
+    const double lastBefore = static_cast<double>(previousCount) - 1.0;
+    const bool tail = previousCount > 0 && std::max(x0, x1) >= lastBefore - 4.0;
+    for (int slot : seriesSlots_) graph_->AddRows(slot, store_.size(), 0);
+    for (size_t i = previousCount; i < store_.size(); ++i)
+        endTime_ = std::max(endTime_, store_[i].time);
+    if (previousCount == 0 && !store_.empty()) startTime_ = store_[0].time;
+    if (panel != nullptr) {
+        const double shift = tail ? static_cast<double>(store_.size() - previousCount) : 0.0;
+        panel->SetRanges(x0 + shift, x1 + shift, y0, y1, true);
+    }
+    UpdateTitle();
+    if (statisticsWindow_ != nullptr) statisticsWindow_->SamplesGrew(previousCount);
+    SamplesChanged();
+}

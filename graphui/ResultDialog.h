@@ -10,13 +10,18 @@
 #include <functional>
 #include <memory>
 
+#include "recording/BlockMap.h"
 #include "recording/SampleMarks.h"
 #include "recording/SampleRecord.h"
+#include "recording/SampleStore.h"
 
 class CGraphWnd;
 class CGraphFrame;
 class DaysWindow;
+class PointTable;
+class QCheckBox;
 class QPushButton;
+class RecordingFollower;
 class StatisticsWindow;
 
 class CNewGraph : public QDialog {
@@ -44,6 +49,26 @@ public:
     // Whether the build ran out of memory; the graph is then released.
     bool OutOfMemory() const { return outOfMemory_; }
 
+    // The recording the samples were evaluated from, for following it as it grows. "Mitlaufen"
+    // is enabled when the window [start, end] ends at the recording's end time.
+    struct FollowSource {
+        QString path;
+        int headerLines = 0;
+        int layoutFlag = 1;
+        int64_t start = 0, end = 0;
+        bool endsAtRecordingEnd = false;
+        const kws::rec::BlockMap* map = nullptr;  // the opening's map; used when following starts
+    };
+    void SetFollowSource(const FollowSource& source);
+    // Turns following on or off, as the check box does; false (with the reason shown) when it
+    // cannot start.
+    bool SetFollowing(bool on);
+    bool Following() const;
+    QCheckBox* FollowBox() const { return follow_; }
+    RecordingFollower* Follower() const { return follower_; }
+    // The latest time of the samples, which the title ends with.
+    int64_t EndTime() const { return endTime_; }
+
     CGraphWnd* Graph() const { return graph_; }
     CGraphFrame* Frame() const;
     const QString& Title() const { return title_; }
@@ -55,7 +80,8 @@ public:
     StatisticsWindow* Statistics() const { return statisticsWindow_; }
     // The day overview, once "Tage" opened it.
     DaysWindow* Days() const { return daysWindow_; }
-    const kws::rec::SampleArray& Samples() const;
+    // The samples: the evaluation's, and those a followed recording appended since.
+    const kws::rec::SampleStore& Samples() const { return store_; }
     const kws::rec::SampleMarks& Marks() const;
     // The horizontal view range right after the build: the view before any zoom.
     void FittedRange(double& x0, double& x1) const {
@@ -95,10 +121,23 @@ private:
     void OnDays();
     // The samples changed: the windows that show figures of them compute them again.
     void SamplesChanged();
+    void OnFollowToggled(bool on);
+    void OnSamplesGrown(size_t previousCount);
+    void OnFollowEnded(const QString& message);
+    void UpdateTitle();
 
     int kind_;
     std::shared_ptr<const kws::rec::SampleArray> samples_;
     std::shared_ptr<const kws::rec::SampleMarks> marks_;
+    kws::rec::SampleStore store_;
+    // Following appends to these: the curves' view of the store and a copy of the marks.
+    std::shared_ptr<PointTable> table_;
+    std::shared_ptr<kws::rec::SampleMarks> ownMarks_;
+    std::vector<int> seriesSlots_;
+    FollowSource followSource_;
+    RecordingFollower* follower_ = nullptr;
+    QCheckBox* follow_;
+    int64_t startTime_ = 0, endTime_ = 0;
     CGraphWnd* graph_ = nullptr;
     QPushButton* save_;
     QPushButton* print_;

@@ -52,6 +52,12 @@ public:
                   QObject* parent)
         : QAbstractTableModel(parent), draws_(draws), locale_(locale) {}
 
+    // The list changed underneath (the samples grew).
+    void Reload() {
+        beginResetModel();
+        endResetModel();
+    }
+
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : static_cast<int>(draws_.size());
     }
@@ -100,7 +106,7 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
       dialog_(dialog),
       locale_(QString::fromStdString(kws::res::CurrentLanguageTag())) {
     setWindowTitle(Text(160) + " - " + dialog.Title());
-    const kws::rec::SampleArray& samples = dialog.Samples();
+    const kws::rec::SampleStore& samples = dialog.Samples();
     const int layout = dialog.Kind() != 0 ? kws::rec::kThreeCurveLayout : kws::rec::kSixCurveLayout;
     window_ =
         kws::rec::ComputeStatistics(samples, dialog.Marks(), layout, 0, samples.size(), &draws_);
@@ -280,7 +286,7 @@ void StatisticsWindow::BuildFigureRows() {
 
 void StatisticsWindow::FillColumn(int column, const kws::rec::WindowStatistics& s, size_t begin,
                                   size_t end) {
-    const kws::rec::SampleArray& samples = dialog_.Samples();
+    const kws::rec::SampleStore& samples = dialog_.Samples();
     QString header = Text(column == 1 ? 164 : 165);
     if (begin < end) {
         header += "\n" + TimeText(samples[begin].time) + " -\n" + TimeText(samples[end - 1].time);
@@ -312,6 +318,24 @@ void StatisticsWindow::FillColumn(int column, const kws::rec::WindowStatistics& 
     }
 }
 
+void StatisticsWindow::SamplesGrew(size_t previousCount) {
+    const kws::rec::SampleStore& samples = dialog_.Samples();
+    const int layout =
+        dialog_.Kind() != 0 ? kws::rec::kThreeCurveLayout : kws::rec::kSixCurveLayout;
+    draws_.clear();
+    window_ =
+        kws::rec::ComputeStatistics(samples, dialog_.Marks(), layout, 0, samples.size(), &draws_);
+    setWindowTitle(Text(160) + " - " + dialog_.Title());
+    drawCount_->setText(Format(189, Count(static_cast<int64_t>(draws_.size()))));
+    static_cast<DrawListModel*>(drawList_->model())->Reload();
+    FillColumn(1, window_, 0, samples.size());
+    // The fitted view showed the whole window: a view of the whole grown window is that one.
+    if (fittedBegin_ == 0 && fittedEnd_ == previousCount) fittedEnd_ = samples.size();
+    shownBegin_ = shownEnd_ = 0;
+    visibleShown_ = false;
+    UpdateVisibleRange();
+}
+
 void StatisticsWindow::UpdateVisibleRange() {
     pending_.stop();
     CGraphWnd* graph = dialog_.Graph();
@@ -319,7 +343,7 @@ void StatisticsWindow::UpdateVisibleRange() {
     if (panel == nullptr || !panel->HasMaps()) return;
     double x0, x1, y0, y1;
     panel->GetRanges(x0, x1, y0, y1);
-    const kws::rec::SampleArray& samples = dialog_.Samples();
+    const kws::rec::SampleStore& samples = dialog_.Samples();
     size_t begin, end;
     SampleIndexRange(x0, x1, samples.size(), begin, end);
     // Until the view leaves the fitted one, the window's figures are those of the view.

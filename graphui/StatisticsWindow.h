@@ -40,6 +40,9 @@ public:
     // Brings the visible-range column up to date now (the graph's range changes are gathered
     // and handled a moment later, so that a pan of many steps costs one pass).
     void UpdateVisibleRange();
+    // The samples of the result dialog grew (a followed recording): both columns and the draw
+    // list are computed again. It held `previousCount` samples before.
+    void SamplesGrew(size_t previousCount);
     // Writes the draw list to `path` through a temporary file; on failure `failure` gets the
     // message (text 151 with the reason).
     bool SaveDraws(const QString& path, QString* failure);

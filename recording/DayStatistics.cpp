@@ -36,7 +36,8 @@ size_t LastData(const SampleMarks& marks, size_t begin, size_t end) {
 }
 
 // The local days that the times of the records [begin, end) touch, with their record ranges.
-std::vector<DayStatistics> SplitIntoDays(const SampleArray& samples, size_t begin, size_t end) {
+template <typename Samples>
+std::vector<DayStatistics> SplitIntoDays(const Samples& samples, size_t begin, size_t end) {
     std::vector<DayStatistics> days;
     if (begin >= end) return days;
     LocalFields first{};
@@ -55,10 +56,15 @@ std::vector<DayStatistics> SplitIntoDays(const SampleArray& samples, size_t begi
         if (!midnight(dayNumber + 1, next)) next = start + 86400;
         next = std::max(next, start + 1);
         // Record times ascend, so the day ends at the first record of the next day.
-        const auto stop =
-            std::partition_point(samples.begin() + static_cast<ptrdiff_t>(i),
-                                 samples.begin() + static_cast<ptrdiff_t>(end),
-                                 [next](const SampleRecord& r) { return r.time < next; });
+        size_t stop = i;
+        for (size_t hi = end; stop < hi;) {
+            const size_t mid = stop + (hi - stop) / 2;
+            if (samples[mid].time < next) {
+                stop = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
         DayStatistics day;
         const CivilDate date = CivilFromDays(dayNumber);
         day.year = date.year;
@@ -67,7 +73,7 @@ std::vector<DayStatistics> SplitIntoDays(const SampleArray& samples, size_t begi
         day.dayStart = start;
         day.dayEnd = next;
         day.begin = i;
-        day.end = static_cast<size_t>(stop - samples.begin());
+        day.end = stop;
         days.push_back(day);
         i = day.end;
         start = next;
@@ -76,12 +82,10 @@ std::vector<DayStatistics> SplitIntoDays(const SampleArray& samples, size_t begi
     return days;
 }
 
-}  // namespace
-
-std::vector<DayStatistics> ComputeDailyStatistics(const SampleArray& samples,
-                                                  const SampleMarks& marks, int layoutFlag,
-                                                  size_t begin, size_t end,
-                                                  StatisticsOptions options) {
+template <typename Samples>
+std::vector<DayStatistics> ComputeDays(const Samples& samples, const SampleMarks& marks,
+                                       int layoutFlag, size_t begin, size_t end,
+                                       StatisticsOptions options) {
     end = std::min(end, samples.size());
     begin = std::min(begin, end);
     std::vector<DayStatistics> days = SplitIntoDays(samples, begin, end);
@@ -132,6 +136,22 @@ std::vector<DayStatistics> ComputeDailyStatistics(const SampleArray& samples,
         previousDay = &day;
     }
     return days;
+}
+
+}  // namespace
+
+std::vector<DayStatistics> ComputeDailyStatistics(const SampleArray& samples,
+                                                  const SampleMarks& marks, int layoutFlag,
+                                                  size_t begin, size_t end,
+                                                  StatisticsOptions options) {
+    return ComputeDays(samples, marks, layoutFlag, begin, end, options);
+}
+
+std::vector<DayStatistics> ComputeDailyStatistics(const SampleStore& samples,
+                                                  const SampleMarks& marks, int layoutFlag,
+                                                  size_t begin, size_t end,
+                                                  StatisticsOptions options) {
+    return ComputeDays(samples, marks, layoutFlag, begin, end, options);
 }
 
 }  // namespace kws::rec

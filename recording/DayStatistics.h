@@ -40,5 +40,10 @@ std::vector<DayStatistics> ComputeDailyStatistics(const SampleArray& samples,
                                                   const SampleMarks& marks, int layoutFlag,
                                                   size_t begin, size_t end,
                                                   StatisticsOptions options = {});
+// The same over the records of a store that may have grown since the evaluation.
+std::vector<DayStatistics> ComputeDailyStatistics(const SampleStore& samples,
+                                                  const SampleMarks& marks, int layoutFlag,
+                                                  size_t begin, size_t end,
+                                                  StatisticsOptions options = {});
 
 }  // namespace kws::rec

@@ -10,6 +10,7 @@
 
 #include "recording/LineOps.h"
 #include "recording/ParallelScan.h"
+#include "recording/WindowFollow.h"
 
 namespace kws::rec {
 
@@ -421,5 +422,259 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
 }
 
 }  // namespace
+
+namespace {
+
+// Offset after the last line feed in [from, size), or `from` when there is none; UINT64_MAX on a
+// read error.
+uint64_t LastLineEnd(ByteSource& source, uint64_t from, uint64_t size, int& error) {
+    char buffer[1 << 16];
+    uint64_t to = size;
+    while (to > from) {
+        const uint64_t at = to - std::min<uint64_t>(sizeof buffer, to - from);
+        const long long got = source.ReadAt(buffer, static_cast<size_t>(to - at), at, error);
+        if (got < 0) return UINT64_MAX;
+        if (got < static_cast<long long>(to - at)) {
+            // The file is shorter than it was: only what is there counts.
+            to = at + static_cast<uint64_t>(got);
+            continue;
+        }
+        const void* hit = memrchr(buffer, '\n', static_cast<size_t>(got));
+        if (hit != nullptr)
+            return at + static_cast<uint64_t>(static_cast<const char*>(hit) - buffer) + 1;
+        to = at;
+    }
+    return from;
+}
+
+}  // namespace
+
+template <typename Sink>
+WindowFollower::Result WindowFollower::Run(ByteSource& source, uint64_t limit, bool checkLayout,
+                                           Sink& sink, int& error) {
+    Params p;
+    p.start = start_;
+    p.end = end_;
+    p.threeCurve = threeCurve_;
+    p.sparse = sparse_;
+    p.gapThreshold = sparse_ ? 9 : 2;
+    p.fillerStep = sparse_ ? 7 : 1;
+    LineReader reader(source, position_, limit);
+    std::string_view line;
+    SampleArray fillers;
+    std::vector<IndexRun> runs;
+    Result result = Result::kOk;
+    for (;;) {
+        const uint64_t lineStart = reader.Position();
+        if (!reader.Next(line)) break;
+        // A line that stops the read is read again later in the state it found.
+        const int thinning = thinning_;
+        const std::optional<int64_t> before = clock_.Previous();
+        auto stopHere = [&](Result r) {
+            position_ = lineStart;
+            thinning_ = thinning;
+            clock_.SetPrevious(before);
+            result = r;
+        };
+        const bool isData = IsDataLine(line);
+        if (checkLayout && isData) {
+            int flag = layoutFlag_;
+            if (reader.Truncated() || !CheckColumnCount(line, flag) || flag != layoutFlag_) {
+                stopHere(Result::kLayout);
+                return result;
+            }
+        }
+        int64_t t;
+        if (p.sparse) {
+            if (thinning_ < 7) {
+                ++thinning_;
+                if (isData) clock_.Read(line, true, t);
+                position_ = reader.Position();
+                continue;
+            }
+            thinning_ = 0;
+        }
+        if (!clock_.Read(line, isData, t) || t < p.start) {
+            position_ = reader.Position();
+            continue;
+        }
+        if (t > p.end) {
+            stopHere(Result::kOk);
+            return result;
+        }
+        if (hasData_) {
+            fillers.clear();
+            runs.clear();
+            if (MarkGap(p, previous_, t, fillers, runs)) {
+                fillerSeen_ = true;
+                sink.Fillers(fillers);
+            }
+        } else {
+            hasData_ = true;
+        }
+        SampleRecord r;
+        FillValues(p, line, fillerSeen_, r);
+        r.time = t;
+        sink.Record(r);
+        previous_ = t;
+        latest_ = latest_ ? std::max(*latest_, t) : t;
+        position_ = reader.Position();
+    }
+    if (reader.Failed()) {
+        error = reader.Error();
+        return Result::kReadError;
+    }
+    return result;
+}
+
+WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMap* map,
+                                               int headerLines, int layoutFlag, int64_t start,
+                                               int64_t end, const SampleStore& samples,
+                                               const SampleMarks& marks) {
+    *this = WindowFollower();
+    Outcome out;
+    start_ = start;
+    end_ = end;
+    layoutFlag_ = layoutFlag;
+    threeCurve_ = layoutFlag == kThreeCurveLayout;
+    sparse_ = end - start > kSparseWindowSeconds;
+    int& error = out.error;
+    const uint64_t dataStart = DataStart(source, headerLines, error);
+    if (error != 0) {
+        out.result = Result::kReadError;
+        return out;
+    }
+    // What the window holds now: its records are counted and its last one kept, not stored.
+    struct Tally {
+        size_t records = 0, fillerRuns = 0;
+        SampleRecord last{};
+        void Fillers(const SampleArray& f) {
+            records += f.size();
+            last = f.back();
+            ++fillerRuns;
+        }
+        void Record(const SampleRecord& r) {
+            ++records;
+            last = r;
+        }
+    };
+    const long long size = source.Size();
+    const bool mapFits = dataStart != UINT64_MAX && map != nullptr && map->Valid() &&
+                         map->DataStart() == dataStart && size >= 0;
+    // Reads from `at` (the first line when null) to the end of the window, or of the file.
+    auto readFrom = [&](const ReadStart* at, Tally& tally) {
+        position_ = dataStart;
+        thinning_ = 0;
+        clock_.SetPrevious(std::nullopt);
+        if (at != nullptr) {
+            position_ = at->offset;
+            thinning_ = static_cast<int>(at->linesBefore % 8);
+            clock_.SetPrevious(at->previousData);
+        }
+        const uint64_t limit = LastLineEnd(source, position_, static_cast<uint64_t>(size), error);
+        if (limit == UINT64_MAX) return Result::kReadError;
+        return Run(source, limit, false, tally, error);
+    };
+    // The quick way: the read from the first line passes the blocks before the one that holds
+    // the time of the window's last record without a sample after it (see BlockMap), so reading
+    // from there finds the line of that record, and where the read ended after it, in the state
+    // the read from the first line had. Gaps before that block are not known there: the first
+    // record read marks none, and whether a filler came before is what the marks say. A window
+    // that ends in padding does not end with the record of a line and takes the long way.
+    if (mapFits && !samples.empty()) {
+        const ReadStart at = map->StartFor(samples.back().time, end);
+        if (map->Fits(source, headerLines, at, error) && at.offset > dataStart) {
+            Tally tally;
+            fillerSeen_ = !marks.notData.empty();
+            const Result r = readFrom(&at, tally);
+            if (r == Result::kReadError) {
+                out.result = r;
+                return out;
+            }
+            if (r == Result::kOk && tally.records > 0 &&
+                std::memcmp(&tally.last, &samples.back(), sizeof tally.last) == 0) {
+                hasData_ = true;
+                previous_ = samples.back().time;
+                fillerSeen_ = !marks.notData.empty();
+                latest_ = std::nullopt;
+                end_ = INT64_MAX;
+                resumed_ = true;
+                nearEnd_ = true;
+                return out;
+            }
+        }
+        if (error != 0) {
+            out.result = Result::kReadError;
+            return out;
+        }
+    }
+    // Otherwise the whole window is read again as the evaluation read it.
+    *this = WindowFollower();
+    start_ = start;
+    end_ = end;
+    layoutFlag_ = layoutFlag;
+    threeCurve_ = layoutFlag == kThreeCurveLayout;
+    sparse_ = end - start > kSparseWindowSeconds;
+    Tally tally;
+    if (dataStart == UINT64_MAX || size < 0) {
+        position_ = size >= 0 ? static_cast<uint64_t>(size) : 0;
+    } else {
+        std::optional<ReadStart> at;
+        if (mapFits) {
+            at = map->StartFor(start, end);
+            if (!map->Fits(source, headerLines, *at, error)) at.reset();
+            if (error != 0) {
+                out.result = Result::kReadError;
+                return out;
+            }
+        }
+        out.result = readFrom(at ? &*at : nullptr, tally);
+        if (out.result != Result::kOk) return out;
+    }
+    const bool same =
+        tally.records == samples.size() &&
+        (tally.records == 0 || std::memcmp(&tally.last, &samples.back(), sizeof tally.last) == 0) &&
+        (tally.fillerRuns > 0) == !marks.notData.empty();
+    if (!same) {
+        out.result = Result::kChanged;
+        return out;
+    }
+    end_ = INT64_MAX;  // from now on the window ends where the recording does
+    resumed_ = true;
+    return out;
+}
+
+WindowFollower::Outcome WindowFollower::Read(ByteSource& source, uint64_t size,
+                                             SampleStore& samples, SampleMarks& marks) {
+    Outcome out;
+    if (!resumed_) {
+        out.result = Result::kChanged;
+        return out;
+    }
+    const uint64_t limit = LastLineEnd(source, position_, size, out.error);
+    if (limit == UINT64_MAX) {
+        out.result = Result::kReadError;
+        return out;
+    }
+    if (limit <= position_) return out;
+    struct Append {
+        SampleStore& samples;
+        SampleMarks& marks;
+        size_t appended = 0;
+        void Fillers(const SampleArray& f) {
+            const size_t first = samples.size();
+            for (const SampleRecord& r : f) samples.push_back(r);
+            marks.AddNotData(first, samples.size());
+            appended += f.size();
+        }
+        void Record(const SampleRecord& r) {
+            samples.push_back(r);
+            ++appended;
+        }
+    } sink{samples, marks};
+    out.result = Run(source, limit, true, sink, out.error);
+    out.appended = sink.appended;
+    return out;
+}
 
 }  // namespace kws::rec

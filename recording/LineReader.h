@@ -49,6 +49,8 @@ public:
     bool Open(const std::string& path, int& error);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // The open file's descriptor (-1 when closed), for asking about the file itself.
+    int Descriptor() const { return fd_; }
 
     long long ReadAt(void* buffer, size_t size, uint64_t offset, int& error) override;
     long long Size() override;

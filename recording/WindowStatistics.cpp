@@ -106,9 +106,9 @@ constexpr size_t kBlock = 64;
 
 // The pass over the data samples of [begin, end) for one layout; curve i is value slot i in
 // both layouts. The state lives in locals so that the loop keeps it in registers.
-template <bool kSix>
-void Scan(const SampleArray& samples, const SampleMarks& marks, size_t begin, size_t end,
-          int64_t step, int64_t threshold, std::vector<DrawEvent>* draws, Partial& out) {
+template <bool kSix, typename Samples>
+void Scan(const Samples& samples, const SampleMarks& marks, size_t begin, size_t end, int64_t step,
+          int64_t threshold, std::vector<DrawEvent>* draws, Partial& out) {
     constexpr int kCurves = kSix ? 6 : 3;
     constexpr int kPairs = kSix ? 3 : 2;
     constexpr Pair kHigh = {HUGE_VAL, HUGE_VAL}, kLow = {-HUGE_VAL, -HUGE_VAL};
@@ -268,8 +268,8 @@ void Merge(Partial& a, const Partial& b, int64_t step, int64_t threshold) {
 // sample found near the middle (within this many records), so that no run crosses the seam.
 constexpr size_t kQuietSearch = size_t{1} << 16;
 
-template <bool kSix>
-size_t QuietSeam(const SampleArray& samples, const SampleMarks& marks, size_t begin, size_t end) {
+template <bool kSix, typename Samples>
+size_t QuietSeam(const Samples& samples, const SampleMarks& marks, size_t begin, size_t end) {
     const size_t middle = begin + (end - begin) / 2;
     const size_t last = std::min(end, middle + kQuietSearch);
     for (size_t j = middle; j < last; ++j) {
@@ -280,9 +280,9 @@ size_t QuietSeam(const SampleArray& samples, const SampleMarks& marks, size_t be
 
 // Time of the first point of a curve in [begin, end): where a limit that no value passed (all
 // points +inf or -inf) first occurs.
-template <bool kSix>
-int64_t FirstPointTime(const SampleArray& samples, const SampleMarks& marks, size_t begin,
-                       size_t end, int curve) {
+template <bool kSix, typename Samples>
+int64_t FirstPointTime(const Samples& samples, const SampleMarks& marks, size_t begin, size_t end,
+                       int curve) {
     for (size_t j = begin; j < end; ++j) {
         if (kSix && curve == 5 && samples[j].value[5] == -25.0) continue;
         if (marks.IsData(j)) return samples[j].time;
@@ -290,8 +290,8 @@ int64_t FirstPointTime(const SampleArray& samples, const SampleMarks& marks, siz
     return 0;
 }
 
-template <bool kSix>
-void Compute(const SampleArray& samples, const SampleMarks& marks, size_t begin, size_t end,
+template <bool kSix, typename Samples>
+void Compute(const Samples& samples, const SampleMarks& marks, size_t begin, size_t end,
              std::vector<DrawEvent>* draws, size_t twoThreadsFrom, WindowStatistics& s) {
     constexpr int kCurves = kSix ? 6 : 3;
     const int64_t step = s.step, threshold = s.gapThreshold;
@@ -345,9 +345,12 @@ void Compute(const SampleArray& samples, const SampleMarks& marks, size_t begin,
 
 }  // namespace
 
-WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks& marks,
-                                   int layoutFlag, size_t begin, size_t end,
-                                   std::vector<DrawEvent>* draws, StatisticsOptions options) {
+namespace {
+
+template <typename Samples>
+WindowStatistics ComputeOver(const Samples& samples, const SampleMarks& marks, int layoutFlag,
+                             size_t begin, size_t end, std::vector<DrawEvent>* draws,
+                             StatisticsOptions options) {
     WindowStatistics s;
     s.step = marks.thinned ? 8 : 1;
     s.gapThreshold = marks.thinned ? 9 : 2;
@@ -359,6 +362,20 @@ WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks
         Compute<true>(samples, marks, begin, end, draws, options.twoThreadsFrom, s);
     }
     return s;
+}
+
+}  // namespace
+
+WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks& marks,
+                                   int layoutFlag, size_t begin, size_t end,
+                                   std::vector<DrawEvent>* draws, StatisticsOptions options) {
+    return ComputeOver(samples, marks, layoutFlag, begin, end, draws, options);
+}
+
+WindowStatistics ComputeStatistics(const SampleStore& samples, const SampleMarks& marks,
+                                   int layoutFlag, size_t begin, size_t end,
+                                   std::vector<DrawEvent>* draws, StatisticsOptions options) {
+    return ComputeOver(samples, marks, layoutFlag, begin, end, draws, options);
 }
 
 }  // namespace kws::rec

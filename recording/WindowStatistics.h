@@ -10,6 +10,7 @@
 
 #include "recording/SampleMarks.h"
 #include "recording/SampleRecord.h"
+#include "recording/SampleStore.h"
 
 namespace kws::rec {
 
@@ -62,6 +63,11 @@ struct StatisticsOptions {
 // `marks` names as fillers or padding are left out. When `draws` is given, it receives the draw
 // events of the range in time order.
 WindowStatistics ComputeStatistics(const SampleArray& samples, const SampleMarks& marks,
+                                   int layoutFlag, size_t begin, size_t end,
+                                   std::vector<DrawEvent>* draws = nullptr,
+                                   StatisticsOptions options = {});
+// The same over the records of a store that may have grown since the evaluation.
+WindowStatistics ComputeStatistics(const SampleStore& samples, const SampleMarks& marks,
                                    int layoutFlag, size_t begin, size_t end,
                                    std::vector<DrawEvent>* draws = nullptr,
                                    StatisticsOptions options = {});

@@ -75,7 +75,15 @@ TEST(CommandLine, ParsesOptionsAndRefusesNonsense) {
     ASSERT_TRUE(ParseArguments({"kwsekunde", "rec.txt"}, g, error));
     EXPECT_EQ(g.mode, Mode::kGui);
     EXPECT_EQ(g.file, "rec.txt");
+    EXPECT_FALSE(g.follow);
+    Options f;
+    ASSERT_TRUE(ParseArguments({"kwsekunde", "--follow", "rec.txt"}, f, error));
+    EXPECT_EQ(f.mode, Mode::kGui);
+    EXPECT_TRUE(f.follow);
+    EXPECT_EQ(f.file, "rec.txt");
     Options bad;
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--follow"}, bad, error));
+    EXPECT_FALSE(ParseArguments({"kwsekunde", "--follow", "--info", "a"}, bad, error));
     EXPECT_FALSE(ParseArguments({"kwsekunde", "--info"}, bad, error));
     EXPECT_FALSE(ParseArguments({"kwsekunde", "--info", "a", "--evaluate"}, bad, error));
     EXPECT_FALSE(ParseArguments({"kwsekunde", "--samples", "x", "a.txt"}, bad, error));

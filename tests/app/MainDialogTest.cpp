@@ -21,6 +21,7 @@
 #include "bench/RecordingGenerator.h"
 #include "graph/GraphWnd.h"
 #include "graph/Prompts.h"
+#include "graphui/Following.h"
 #include "graphui/ResultDialog.h"
 #include "recording/HugePageAllocator.h"
 #include "res/Resources.h"
@@ -147,6 +148,44 @@ TEST(MainDialog, EvaluatesIntoTheResultDialogAndChecksTheWindow) {
     EXPECT_FALSE(f.dialog->isMinimized());
 }
 
+TEST(MainDialog, FollowsARecordingAndShowsItsNewEnd) {
+    MainFixture f;
+    // Ten minutes in the file, one more appended while the result dialog follows it.
+    kws::bench::GeneratorOptions o;
+    o.layoutFlag = 0;
+    o.seconds = 660;
+    o.gaps = 0;
+    o.startTime = kws::test::MkTime(2008, 6, 3, 10, 0, 0);
+    const std::string text = kws::bench::GenerateRecording(o);
+    size_t cut = 0;
+    for (int line = 0; line < 2 + 600; ++line) cut = text.find('\n', cut) + 1;
+    const QString path = f.folder.filePath("growing.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(cut));
+    file.close();
+    int shown = 0;
+    f.prompts.onExec = [&](QDialog& d) {
+        auto* result = dynamic_cast<CNewGraph*>(&d);
+        if (result == nullptr) return 0;
+        QApplication::processEvents();  // following starts once the dialog runs
+        EXPECT_TRUE(result->Following());
+        const size_t before = result->Samples().size();
+        EXPECT_TRUE(file.open(QIODevice::Append));
+        file.write(text.data() + cut, static_cast<qint64>(text.size() - cut));
+        file.close();
+        result->Follower()->Check();
+        EXPECT_EQ(result->Samples().size(), before + 60);
+        EXPECT_EQ(result->Title(), "Auswertung des Tages 03/06/2008 von 10:00h bis 10:10h Uhr");
+        ++shown;
+        return 0;
+    };
+    f.dialog->FollowRecordingFile(path);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(f.Time(1006)->time(), QTime(10, 10, 59));
+    EXPECT_EQ(f.Time(1008)->time(), QTime(10, 10, 59));
+}
+
 TEST(MainDialog, SwitchesLanguageAndStoresTheChoice) {
     MainFixture f;
     ASSERT_TRUE(f.dialog->OpenRecordingFile(f.Recording(0, 600)));
@@ -206,7 +245,8 @@ TEST(LanguageModules, EveryModuleHoldsEveryTextWithTheSameFormats) {
     std::vector<std::string> keys;
     for (int id = 101; id <= 159; ++id) keys.push_back(std::to_string(id));
     for (const char* k :
-         {"D100.caption", "D102.1000", "D102.1009", "D129.1003", "D131.1037", "M.int_range"})
+         {"D100.caption", "D102.1000", "D102.1009", "D129.1003", "D131.1037", "M.int_range",
+          "F.follow", "F.shortened", "F.replaced", "F.deleted", "F.unreadable", "F.changed"})
         keys.push_back(k);
     kws::res::SelectLanguage(kws::res::kGerman);
     std::map<std::string, std::string> german;
