@@ -55,6 +55,25 @@ void Report(const char* what, double value, const char* unit, const char* goal, 
     std::printf("%-52s %10.3f %-3s (goal %s) %s\n", what, value, unit, goal, met ? "ok" : "MISSED");
 }
 
+// Opens the recording at `path`, evaluates the whole of it as "Auswertung" would and hands the
+// samples to a new result dialog, which is told where to follow them from; nullptr on failure.
+std::unique_ptr<CNewGraph> DialogOfWholeRecording(const std::string& path, Recording& recording) {
+    if (!recording.Open(path).Ok()) return nullptr;
+    const RecordingFacts& facts = recording.Facts();
+    auto samples = std::make_shared<SampleArray>();
+    auto marks = std::make_shared<SampleMarks>();
+    EvaluationOptions options;
+    options.map = &recording.Map();
+    Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime,
+             facts.endTime, *samples, *marks, options);
+    auto dialog = std::make_unique<CNewGraph>(facts.layoutFlag, nullptr);
+    dialog->SetData(samples);
+    dialog->SetMarks(marks);
+    dialog->SetFollowSource({QString::fromStdString(path), facts.headerLines, facts.layoutFlag,
+                             facts.startTime, facts.endTime, true, &recording.Map()});
+    return dialog;
+}
+
 }  // namespace
 
 // Turning following on for a month: its state is taken up from near the window's end.
@@ -66,25 +85,13 @@ void MonthStart() {
         std::fclose(out);
     }
     Recording recording;
-    if (!recording.Open(path).Ok()) return;
-    const RecordingFacts facts = recording.Facts();
-    auto samples = std::make_shared<SampleArray>();
-    auto marks = std::make_shared<SampleMarks>();
-    EvaluationOptions options;
-    options.map = &recording.Map();
-    Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime,
-             facts.endTime, *samples, *marks, options);
-    CNewGraph dialog(facts.layoutFlag, nullptr);
-    dialog.SetData(samples);
-    dialog.SetMarks(marks);
-    if (!dialog.Build()) return;
-    dialog.SetFollowSource({QString::fromStdString(path), facts.headerLines, facts.layoutFlag,
-                            facts.startTime, facts.endTime, true, &recording.Map()});
+    std::unique_ptr<CNewGraph> dialog = DialogOfWholeRecording(path, recording);
+    if (!dialog || !dialog->Build()) return;
     const double t0 = Now();
-    const bool on = dialog.SetFollowing(true);
+    const bool on = dialog->SetFollowing(true);
     const double s = Now() - t0;
     Report("Mitlaufen turned on for a month", s * 1000, "ms", "-", on);
-    dialog.SetFollowing(false);
+    dialog->SetFollowing(false);
     std::remove(path.c_str());
 }
 
@@ -111,29 +118,12 @@ int main(int argc, char** argv) {
     };
 
     Recording recording;
-    if (!recording.Open(path).Ok()) return 1;
-    const RecordingFacts facts = recording.Facts();
-    auto samples = std::make_shared<SampleArray>();
-    auto marks = std::make_shared<SampleMarks>();
-    EvaluationOptions options;
-    options.map = &recording.Map();
-    Evaluate(recording.Source(), facts.headerLines, facts.layoutFlag, facts.startTime,
-             facts.endTime, *samples, *marks, options);
-    CNewGraph dialog(facts.layoutFlag, nullptr);
-    dialog.SetData(samples);
-    dialog.SetMarks(marks);
+    std::unique_ptr<CNewGraph> owned = DialogOfWholeRecording(path, recording);
+    if (!owned) return 1;
+    CNewGraph& dialog = *owned;
     dialog.resize(1400, 900);
     if (!dialog.Build()) return 1;
     dialog.show();
-    CNewGraph::FollowSource source;
-    source.path = QString::fromStdString(path);
-    source.headerLines = facts.headerLines;
-    source.layoutFlag = facts.layoutFlag;
-    source.start = facts.startTime;
-    source.end = facts.endTime;
-    source.endsAtRecordingEnd = true;
-    source.map = &recording.Map();
-    dialog.SetFollowSource(source);
     if (!dialog.SetFollowing(true)) return 1;
     QApplication::processEvents();
     CGraphPanel* panel = dialog.Graph()->Panel();

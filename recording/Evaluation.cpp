@@ -527,17 +527,21 @@ WindowFollower::Result WindowFollower::Run(ByteSource& source, uint64_t limit, b
     return result;
 }
 
-WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMap* map,
-                                               int headerLines, int layoutFlag, int64_t start,
-                                               int64_t end, const SampleStore& samples,
-                                               const SampleMarks& marks) {
+void WindowFollower::Restart(int64_t start, int64_t end, int layoutFlag) {
     *this = WindowFollower();
-    Outcome out;
     start_ = start;
     end_ = end;
     layoutFlag_ = layoutFlag;
     threeCurve_ = layoutFlag == kThreeCurveLayout;
     sparse_ = end - start > kSparseWindowSeconds;
+}
+
+WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMap* map,
+                                               int headerLines, int layoutFlag, int64_t start,
+                                               int64_t end, const SampleStore& samples,
+                                               const SampleMarks& marks) {
+    Restart(start, end, layoutFlag);
+    Outcome out;
     int& error = out.error;
     const uint64_t dataStart = DataStart(source, headerLines, error);
     if (error != 0) {
@@ -609,12 +613,7 @@ WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMa
         }
     }
     // Otherwise the whole window is read again as the evaluation read it.
-    *this = WindowFollower();
-    start_ = start;
-    end_ = end;
-    layoutFlag_ = layoutFlag;
-    threeCurve_ = layoutFlag == kThreeCurveLayout;
-    sparse_ = end - start > kSparseWindowSeconds;
+    Restart(start, end, layoutFlag);
     Tally tally;
     if (dataStart == UINT64_MAX || size < 0) {
         position_ = size >= 0 ? static_cast<uint64_t>(size) : 0;

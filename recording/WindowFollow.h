@@ -51,6 +51,8 @@ public:
     std::optional<int64_t> LatestTime() const { return latest_; }
 
 private:
+    // Forgets everything read and takes up the window [start, end] of a recording of the layout.
+    void Restart(int64_t start, int64_t end, int layoutFlag);
     template <typename Sink>
     Result Run(ByteSource& source, uint64_t limit, bool checkLayout, Sink& sink, int& error);
 
