@@ -521,7 +521,7 @@ FVRuler::Plan FVRuler::PlanLabels(int intervals, const QRect& rect,
     const int rows = static_cast<int>(std::lround(rect.height() * scale));
     plan.ticks = ValueAxisTicks(rangeLow_, rangeHigh_, rows, intervals);
     const QStringList texts = ValueLabelTexts(plan.ticks);
-    int moved = -1;  // the label moved down from the top end
+    std::vector<int> moved;  // the labels moved into the ruler at its ends
     std::vector<int> widths;
     for (int i = 0; i < plan.ticks.Count(); ++i) {
         const double y = top + plan.ticks.pixels[static_cast<size_t>(i)] / scale;
@@ -529,27 +529,31 @@ FVRuler::Plan FVRuler::PlanLabels(int intervals, const QRect& rect,
         const QString& text = texts[i];
         const int w = metrics.horizontalAdvance(text);
         const int h = w / 2;
-        // The label runs upward from start over w pixels, centred on its tick. At the top end
-        // it moves down into the ruler rather than being left out, its end beside its tick.
+        // The label runs upward from start over w pixels, centred on its tick. At either end
+        // it moves into the ruler rather than being left out, its end beside its tick.
         int start = static_cast<int>(std::floor(y)) + h;
         if (start - w < limitTop && y >= top) {
             start = limitTop + w;
-            moved = i;
+            moved.push_back(i);
+        } else if (start >= b && y <= b + 1) {
+            start = b - 1;
+            moved.push_back(i);
         }
         const bool fits = start < b && start - w >= limitTop && y >= start - w - 2;
         plan.labels.push_back({text, r - H, start, fits});
         widths.push_back(w);
     }
-    // The label moved down at the top keeps its place; a neighbour it would run into gives way
-    // (its tick stays), so that the top is labelled without a coarser step.
-    if (moved >= 0 && plan.labels[static_cast<size_t>(moved)].drawn) {
-        const RulerLabel& kept = plan.labels[static_cast<size_t>(moved)];
-        const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    // A label moved in at an end keeps its place; a neighbour it would run into gives way (its
+    // tick stays), so that both ends are labelled without a coarser step.
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    for (const int m : moved) {
+        const RulerLabel& kept = plan.labels[static_cast<size_t>(m)];
+        if (!kept.drawn) continue;
         for (size_t i = 0; i < plan.labels.size(); ++i) {
             RulerLabel& l = plan.labels[i];
-            if (static_cast<int>(i) == moved || !l.drawn) continue;
+            if (static_cast<int>(i) == m || !l.drawn) continue;
             if (l.y - widths[i] < kept.y + gap &&
-                kept.y - widths[static_cast<size_t>(moved)] < l.y + gap)
+                kept.y - widths[static_cast<size_t>(m)] < l.y + gap)
                 l.drawn = false;
         }
     }

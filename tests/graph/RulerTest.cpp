@@ -105,33 +105,33 @@ TEST(ValueRuler, UsualViewsKeepTheirLabels) {
     FVRuler* ruler = f.Container()->VerticalRuler();
     ASSERT_EQ(ruler->DpiX(), 96.0);
     // Labels of everyday views at several ruler heights, bottom to top; "~" marks a label whose
-    // tick has no room for its text: at the bottom end, or beside the top label, which moves
-    // into the ruler. The steps are exact: 0 .. 100 in tenths of 100 reaches 100.
+    // tick has no room for its text beside a label at an end, which moves into the ruler. The
+    // steps are exact: 0 .. 100 in tenths of 100 reaches 100.
     struct Case {
         int height;
         double low, high;
         const char* labels;
     };
     const Case cases[] = {
-        {200, 0, 100, "~0 20 40 60 80 100"},
-        {200, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4 20.5"},
-        {200, 0, 0.5, "~0.0 0.1 0.2 0.3 0.4 0.5"},
-        {200, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 ~1000.4 1000.5"},
+        {200, 0, 100, "0 20 40 60 80 100"},
+        {200, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
+        {200, 0, 0.5, "0.0 0.1 0.2 0.3 0.4 0.5"},
+        {200, 1000, 1000.5, "1000.0 ~1000.1 1000.2 1000.3 ~1000.4 1000.5"},
         {200, -17, 113, "0 20 40 60 80 100"},
-        {347, 0, 100, "~0 10 20 30 40 50 60 70 80 90 100"},
-        {347, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4 20.5"},
-        {347, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 0.50"},
-        {347, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
+        {347, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
+        {347, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
+        {347, 0, 0.5, "0.00 ~0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 0.50"},
+        {347, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
         {347, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
-        {447, 0, 100, "~0 10 20 30 40 50 60 70 80 90 100"},
-        {447, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4 20.5"},
-        {447, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
-        {447, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
+        {447, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
+        {447, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
+        {447, 0, 0.5, "0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
+        {447, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
         {447, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
-        {600, 0, 100, "~0 10 20 30 40 50 60 70 80 90 100"},
-        {600, 20, 20.5, "~20.0 20.1 20.2 20.3 20.4 20.5"},
-        {600, 0, 0.5, "~0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
-        {600, 1000, 1000.5, "~1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
+        {600, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
+        {600, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
+        {600, 0, 0.5, "0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
+        {600, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
         {600, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
     };
     for (const Case& c : cases) {
@@ -220,12 +220,13 @@ TEST(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
         }
     }
     // By hand: 0 .. 1e15 on 415 pixels steps by 1e14 (41.5 pixels, room for "8e14" and a
-    // space); 1e15 at the top end moves into the ruler.
+    // space); 0 at the bottom end and 1e15 at the top end move into the ruler, and 9e14 gives
+    // way to 1e15.
     ruler->SetRange(0, 1e15, false);
     QStringList drawn;
     for (const RulerLabel& l : ruler->Layout(QRect(0, 0, ruler->width(), 415)).labels)
         if (l.drawn) drawn << l.text;
-    EXPECT_EQ(drawn.join(' ').toStdString(), "1e14 2e14 3e14 4e14 5e14 6e14 7e14 8e14 1.0e15");
+    EXPECT_EQ(drawn.join(' ').toStdString(), "0 1e14 2e14 3e14 4e14 5e14 6e14 7e14 8e14 1.0e15");
 }
 
 TEST(ValueRuler, NoTwoLabelsRunIntoEachOtherAtAnyHeight) {
