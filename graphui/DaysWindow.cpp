@@ -24,6 +24,7 @@
 #include "graphui/DayChart.h"
 #include "graphui/GraphExport.h"
 #include "graphui/ResultDialog.h"
+#include "graphui/WindowPlacement.h"
 #include "recording/StatisticsExport.h"
 #include "res/Resources.h"
 
@@ -296,7 +297,8 @@ void DaysWindow::OnSave() {
     const QString path =
         Prompts::Get().SaveFile(this, QString(), QStringLiteral("tage"),
                                 Prompts::FileTypeFilter("TSV", "tsv") + QStringLiteral(";;") +
-                                    Prompts::FileTypeFilter("PNG", "png"), "tsv");
+                                    Prompts::FileTypeFilter("PNG", "png"),
+                                "tsv");
     if (path.isEmpty()) return;
     QString failure;
     if (!Save(path, &failure)) {
@@ -334,24 +336,4 @@ void DaysWindow::SizeToContent() {
     }
     resize(wanted);
     PlaceBeside(*this, dialog_);
-}
-
-void PlaceBeside(QWidget& window, const QWidget& anchor) {
-    const QRect a = anchor.frameGeometry();
-    const QScreen* screen = anchor.screen();
-    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    // The window frame adds a little to the client size (title bar, borders).
-    const QSize outer = window.frameGeometry().size().expandedTo(window.size());
-    int x;
-    if (a.right() + 1 + outer.width() <= room.right() + 1) {
-        x = a.right() + 1;
-    } else if (a.left() - outer.width() >= room.left()) {
-        x = a.left() - outer.width();
-    } else {
-        x = room.right() + 1 - outer.width();
-    }
-    x = std::max(room.left(), x);
-    const int y =
-        std::clamp(a.top(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height()));
-    window.move(x, y);
 }

@@ -56,7 +56,3 @@ private:
     DayTableModel* model_;
     QPushButton* save_;
 };
-
-// Places `window` beside `anchor` on the anchor's screen: right of it where it fits, else left
-// of it, else as far right as the screen allows; never beyond the screen's edges.
-void PlaceBeside(QWidget& window, const QWidget& anchor);

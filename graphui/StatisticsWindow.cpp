@@ -23,6 +23,7 @@
 #include "graph/Prompts.h"
 #include "graphui/GraphExport.h"
 #include "graphui/ResultDialog.h"
+#include "graphui/WindowPlacement.h"
 #include "recording/SampleExport.h"
 #include "recording/StatisticsExport.h"
 #include "res/Resources.h"
@@ -178,7 +179,7 @@ StatisticsWindow::StatisticsWindow(CNewGraph& dialog)
     }
     UpdateVisibleRange();
     SizeToContent();
-    PlaceBeside(dialog);
+    PlaceBeside(*this, dialog);
 }
 
 void StatisticsWindow::showEvent(QShowEvent* event) {
@@ -199,7 +200,7 @@ void StatisticsWindow::showEvent(QShowEvent* event) {
         needed = needed.boundedTo(screen->availableGeometry().size() - frame);
     }
     resize(size().expandedTo(needed));
-    PlaceBeside(dialog_);
+    PlaceBeside(*this, dialog_);
 }
 
 void StatisticsWindow::SizeToContent() {
@@ -220,36 +221,6 @@ void StatisticsWindow::SizeToContent() {
     if (const QScreen* screen = this->screen())
         wanted = wanted.boundedTo(screen->availableGeometry().size());
     resize(wanted);
-}
-
-void StatisticsWindow::PlaceBeside(const QWidget& result) {
-    // Beside the result window, not over its graph: on the right where the screen has room,
-    // else on the left, else on the side with more room, as far out as the screen allows.
-    const QScreen* screen = result.screen() != nullptr ? result.screen() : this->screen();
-    if (screen == nullptr) return;
-    const QRect area = screen->availableGeometry();
-    const QRect outer = result.frameGeometry();
-    // This window's frame is not known before it shows; take the result window's edges.
-    const QMargins edges(
-        result.geometry().left() - outer.left(), result.geometry().top() - outer.top(),
-        outer.right() - result.geometry().right(), outer.bottom() - result.geometry().bottom());
-    const int fullWidth = width() + edges.left() + edges.right();
-    const int fullHeight = height() + edges.top() + edges.bottom();
-    const int roomRight = area.right() - outer.right();
-    const int roomLeft = outer.left() - area.left();
-    int left;
-    if (roomRight >= fullWidth) {
-        left = outer.right() + 1;
-    } else if (roomLeft >= fullWidth) {
-        left = outer.left() - fullWidth;
-    } else if (roomRight >= roomLeft) {
-        left = area.right() + 1 - fullWidth;
-    } else {
-        left = area.left();
-    }
-    const int top =
-        std::clamp(outer.top(), area.top(), std::max(area.top(), area.bottom() + 1 - fullHeight));
-    move(left, top);  // a window's position is that of its frame
 }
 
 StatisticsWindow::~StatisticsWindow() = default;

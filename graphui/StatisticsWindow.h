@@ -59,7 +59,6 @@ private:
     void FitWidth();
     void SizeToContent();
     bool shownOnce_ = false;
-    void PlaceBeside(const QWidget& result);
     QString Number(double v, int decimals) const;
     QString Count(int64_t n) const;
     QString Duration(int64_t seconds) const;
