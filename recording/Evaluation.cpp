@@ -41,6 +41,19 @@ struct Params {
     int64_t fillerStep;    // three-curve filler spacing
 };
 
+// The rules of a window [start, end] of a recording of the layout: windows over 250 days are
+// thinned to every 8th line, and their gaps are measured in 8-second steps.
+Params WindowParams(int64_t start, int64_t end, int layoutFlag) {
+    Params p;
+    p.start = start;
+    p.end = end;
+    p.threeCurve = layoutFlag == kThreeCurveLayout;
+    p.sparse = end - start > kSparseWindowSeconds;
+    p.gapThreshold = p.sparse ? 9 : 2;
+    p.fillerStep = p.sparse ? 7 : 1;
+    return p;
+}
+
 // What one stretch of lines yields when evaluated on its own: its records with the fillers of
 // the gaps inside it, as if its first data sample were the first of the run.
 struct ChunkOutput {
@@ -301,13 +314,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     samples.clear();
     marks.Clear();
     EvaluationStatus status;
-    Params p;
-    p.start = start;
-    p.end = end;
-    p.threeCurve = layoutFlag == kThreeCurveLayout;
-    p.sparse = end - start > kSparseWindowSeconds;
-    p.gapThreshold = p.sparse ? 9 : 2;
-    p.fillerStep = p.sparse ? 7 : 1;
+    const Params p = WindowParams(start, end, layoutFlag);
     marks.thinned = p.sparse;
 
     int error = 0;
@@ -452,13 +459,7 @@ uint64_t LastLineEnd(ByteSource& source, uint64_t from, uint64_t size, int& erro
 template <typename Sink>
 WindowFollower::Result WindowFollower::Run(ByteSource& source, uint64_t limit, bool checkLayout,
                                            Sink& sink, int& error) {
-    Params p;
-    p.start = start_;
-    p.end = end_;
-    p.threeCurve = threeCurve_;
-    p.sparse = sparse_;
-    p.gapThreshold = sparse_ ? 9 : 2;
-    p.fillerStep = sparse_ ? 7 : 1;
+    const Params p = WindowParams(start_, end_, layoutFlag_);
     LineReader reader(source, position_, limit);
     std::string_view line;
     SampleArray fillers;
@@ -532,8 +533,6 @@ void WindowFollower::Restart(int64_t start, int64_t end, int layoutFlag) {
     start_ = start;
     end_ = end;
     layoutFlag_ = layoutFlag;
-    threeCurve_ = layoutFlag == kThreeCurveLayout;
-    sparse_ = end - start > kSparseWindowSeconds;
 }
 
 WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMap* map,

@@ -57,7 +57,6 @@ private:
     Result Run(ByteSource& source, uint64_t limit, bool checkLayout, Sink& sink, int& error);
 
     int64_t start_ = 0, end_ = 0;
-    bool threeCurve_ = true, sparse_ = false;
     int layoutFlag_ = kThreeCurveLayout;
     uint64_t position_ = 0;
     int thinning_ = 0;
