@@ -78,16 +78,7 @@ bool ValuesWithin(const CGraphProps& s, double xa, double xb, double& lo, double
         return any;
     }
     // Ordered x: the points within are one run; whole summary blocks count by their bounds.
-    size_t first = 0, count = n;
-    while (count > 0) {
-        const size_t half = count / 2;
-        if (s.X(first + half) < xa) {
-            first += half + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
-    }
+    const size_t first = s.FirstAtOrAfterX(xa);
     size_t end = first;
     constexpr size_t B = CPointsCollection::kBlock;
     const CPointsCollection::BlockVector& blocks = s.Blocks();

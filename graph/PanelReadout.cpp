@@ -28,15 +28,7 @@ int NearestByX(const CPointsCollection& s, double x) {
         const double i = std::clamp(std::round(x), 0.0, static_cast<double>(n - 1));
         return static_cast<int>(i);
     }
-    int lo = 0, hi = n;
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (s.X(static_cast<size_t>(mid)) < x) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
+    const int lo = static_cast<int>(s.FirstAtOrAfterX(x));
     if (lo == n) return n - 1;
     if (lo > 0 && x - s.X(static_cast<size_t>(lo - 1)) <= s.X(static_cast<size_t>(lo)) - x)
         return lo - 1;

@@ -66,6 +66,14 @@ public:
         return table_ ? column_.Plotted(table_->Value(RowOf(i), column_.offset)) : points_[i].y;
     }
     int64_t Time(size_t i) const { return table_ ? table_->Time(RowOf(i)) : points_[i].time; }
+    // For points ordered by x (and so by time): the first index whose x, or whose time, is not
+    // below the given one; the count when there is none.
+    size_t FirstAtOrAfterX(double x) const {
+        return FirstWhere([this, x](size_t i) { return !(X(i) < x); });
+    }
+    size_t FirstAtOrAfterTime(double t) const {
+        return FirstWhere([this, t](size_t i) { return !(static_cast<double>(Time(i)) < t); });
+    }
     double MaxX() const { return maxX_; }
     double MaxY() const { return maxY_; }
     double MinX() const { return minX_; }
@@ -84,6 +92,22 @@ public:
     const BlockVector& Blocks() const;
 
 private:
+    // The first index for which `holds` is true, `holds` being false and then true along the
+    // points; a binary search.
+    template <typename Holds>
+    size_t FirstWhere(Holds holds) const {
+        size_t lo = 0, hi = static_cast<size_t>(GetCount());
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (holds(mid)) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return lo;
+    }
+
     using PointVector = std::vector<GraphPoint, kws::rec::HugePageAllocator<GraphPoint>>;
 
     size_t RowOf(size_t i) const { return indexed_ ? rows_[i] : i; }

@@ -127,30 +127,10 @@ SampleClock::SampleClock(const CPointsCollection* points) : points_(points) {
     valid_ = true;
 }
 
-int SampleClock::LowerByX(double x) const {
-    int lo = 0, hi = count_;
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (points_->X(static_cast<size_t>(mid)) < x) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
-}
+int SampleClock::LowerByX(double x) const { return static_cast<int>(points_->FirstAtOrAfterX(x)); }
 
 int SampleClock::LowerByTime(double t) const {
-    int lo = 0, hi = count_;
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (static_cast<double>(points_->Time(static_cast<size_t>(mid))) < t) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
+    return count_ == 0 ? 0 : static_cast<int>(points_->FirstAtOrAfterTime(t));
 }
 
 double SampleClock::TimeAt(double x) const {
