@@ -41,14 +41,18 @@ struct Params {
     int64_t fillerStep;    // three-curve filler spacing
 };
 
-// The rules of a window [start, end] of a recording of the layout: windows over 250 days are
-// thinned to every 8th line, and their gaps are measured in 8-second steps.
-Params WindowParams(int64_t start, int64_t end, int layoutFlag) {
+// Whether a window [start, end] is thinned: over 250 days only every 8th line is looked at.
+bool IsSparseWindow(int64_t start, int64_t end) { return end - start > kSparseWindowSeconds; }
+
+// The rules of a window [start, end] of a recording of the layout: a thinned window's gaps are
+// measured in 8-second steps. A followed window keeps the thinning it was evaluated with while
+// its end moves on.
+Params WindowParams(int64_t start, int64_t end, int layoutFlag, bool sparse) {
     Params p;
     p.start = start;
     p.end = end;
     p.threeCurve = layoutFlag == kThreeCurveLayout;
-    p.sparse = end - start > kSparseWindowSeconds;
+    p.sparse = sparse;
     p.gapThreshold = p.sparse ? 9 : 2;
     p.fillerStep = p.sparse ? 7 : 1;
     return p;
@@ -314,7 +318,7 @@ EvaluationStatus EvaluateWindow(ByteSource& source, int headerLines, int layoutF
     samples.clear();
     marks.Clear();
     EvaluationStatus status;
-    const Params p = WindowParams(start, end, layoutFlag);
+    const Params p = WindowParams(start, end, layoutFlag, IsSparseWindow(start, end));
     marks.thinned = p.sparse;
 
     int error = 0;
@@ -459,7 +463,7 @@ uint64_t LastLineEnd(ByteSource& source, uint64_t from, uint64_t size, int& erro
 template <typename Sink>
 WindowFollower::Result WindowFollower::Run(ByteSource& source, uint64_t limit, bool checkLayout,
                                            Sink& sink, int& error) {
-    const Params p = WindowParams(start_, end_, layoutFlag_);
+    const Params p = WindowParams(start_, end_, layoutFlag_, sparse_);
     LineReader reader(source, position_, limit);
     std::string_view line;
     SampleArray fillers;
@@ -533,6 +537,7 @@ void WindowFollower::Restart(int64_t start, int64_t end, int layoutFlag) {
     start_ = start;
     end_ = end;
     layoutFlag_ = layoutFlag;
+    sparse_ = IsSparseWindow(start, end);
 }
 
 WindowFollower::Outcome WindowFollower::Resume(ByteSource& source, const BlockMap* map,

@@ -58,6 +58,7 @@ private:
 
     int64_t start_ = 0, end_ = 0;
     int layoutFlag_ = kThreeCurveLayout;
+    bool sparse_ = false;  // thinned as evaluated, whatever the end reached since
     uint64_t position_ = 0;
     int thinning_ = 0;
     LineClock clock_;
