@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 
 #include "graph/GraphList.h"
 #include "graph/ZoomTracker.h"
@@ -111,24 +112,19 @@ TEST(SeriesList, HiddenCurvesAreGreyed) {
     // A row of a shown and of a hidden curve: the swatch's middle pixel, and whether the name
     // has the palette's text colour.
     const QPalette palette = QApplication::palette();
-    const struct {
-        bool shown;
-        QColor swatch;
-    } cases[] = {
-        {true, QColor(200, 30, 30)},
-        // The grey of (200, 30, 30), (11 r + 16 g + 5 b) / 32 = 88, half way to white.
-        {false, QColor(171, 171, 171)},
-    };
-    for (const auto& c : cases) {
+    // Hidden: the grey of (200, 30, 30), (11 r + 16 g + 5 b) / 32 = 88, half way to white.
+    const std::pair<bool, QColor> cases[] = {{true, QColor(200, 30, 30)},
+                                             {false, QColor(171, 171, 171)}};
+    for (const auto& [shown, swatch] : cases) {
         QImage image(200, CGraphList::kRowHeight, QImage::Format_RGB32);
         QPainter painter(&image);
-        DrawSeriesRow(painter, image.rect(), false, RGB(200, 30, 30), "Drehzahl", palette, c.shown);
+        DrawSeriesRow(painter, image.rect(), false, RGB(200, 30, 30), "Drehzahl", palette, shown);
         painter.end();
-        EXPECT_EQ(image.pixelColor(12, 10), c.swatch) << c.shown;
+        EXPECT_EQ(image.pixelColor(12, 10), swatch) << shown;
         bool text = false;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 30; x < image.width(); ++x)
                 text |= image.pixelColor(x, y) == palette.color(QPalette::Text);
-        EXPECT_EQ(text, c.shown);
+        EXPECT_EQ(text, shown);
     }
 }

@@ -107,20 +107,15 @@ TEST(ValueTooltip, ShowsOneDecimalMoreThanTheRulerInTheLanguagesNotation) {
     kws::res::SelectLanguage(kws::res::kGerman);
 }
 
-namespace {
-
-// Lines of a recording as the curves hold them: the time and three values. Samples 0-3 are a
-// thinned stretch (8 s apart), then a gap of 36 s; 6-7 lie in the hour repeated in autumn.
-struct Line {
-    int64_t utc;
-    double v[3];
-};
-
-}  // namespace
-
 TEST(Readout, ListsTheTimeAndEveryShownCurveAtTheNearestSample) {
     ScopedTimeZone zone("Europe/Berlin");
     using kws::test::Utc;
+    // Lines of a recording as the curves hold them: the time and three values. Samples 0-3 are a
+    // thinned stretch (8 s apart), then a gap of 36 s; 6-7 lie in the hour repeated in autumn.
+    struct Line {
+        int64_t utc;
+        double v[3];
+    };
     const Line lines[] = {
         {Utc(2009, 10, 24, 13, 0, 0), {46.9, 35.0, 0.0}},  // 24/10 15:00:00
         {Utc(2009, 10, 24, 13, 0, 8), {47.1, 35.0, 2.5}},
@@ -147,36 +142,31 @@ TEST(Readout, ListsTheTimeAndEveryShownCurveAtTheNearestSample) {
         return QPoint(static_cast<int>((x + 0.5) * perSample + 0.5), 100);
     };
     struct Case {
-        double x;      // world x under the mouse
-        bool hideRpm;  // "Drehzahl" hidden
-        std::vector<std::string> expected;
+        double x;              // world x under the mouse
+        bool hideRpm;          // "Drehzahl" hidden
+        const char* expected;  // the lines, joined by " | "
     };
     const Case cases[] = {
-        {0.2,
-         false,
-         {"24/10/2009, 15:00:00", "Warmwasser Temp. (°C): 46,9", "Drehzahl (%): 35,0",
-          "Durchfluss (l / min): 0,0"}},
+        {0.2, false,
+         "24/10/2009, 15:00:00 | Warmwasser Temp. (°C): 46,9 | Drehzahl (%): 35,0 | "
+         "Durchfluss (l / min): 0,0"},
         // In the gap: 3.4 is 14.4 s after sample 3 and 21.6 s before sample 4.
-        {3.4,
-         false,
-         {"24/10/2009, 15:00:24", "Warmwasser Temp. (°C): 47,5", "Drehzahl (%): 45,0",
-          "Durchfluss (l / min): 2,7"}},
-        {3.6,
-         true,
-         {"24/10/2009, 15:01:00", "Warmwasser Temp. (°C): 48,0", "Durchfluss (l / min): 3,1"}},
-        {6.1,
-         true,
-         {"25/10/2009, 02:30:00 CEST", "Warmwasser Temp. (°C): 41,0", "Durchfluss (l / min): 0,0"}},
-        {6.9,
-         true,
-         {"25/10/2009, 02:30:00 CET", "Warmwasser Temp. (°C): 40,5", "Durchfluss (l / min): 0,0"}},
+        {3.4, false,
+         "24/10/2009, 15:00:24 | Warmwasser Temp. (°C): 47,5 | Drehzahl (%): 45,0 | "
+         "Durchfluss (l / min): 2,7"},
+        {3.6, true,
+         "24/10/2009, 15:01:00 | Warmwasser Temp. (°C): 48,0 | Durchfluss (l / min): 3,1"},
+        {6.1, true,
+         "25/10/2009, 02:30:00 CEST | Warmwasser Temp. (°C): 41,0 | Durchfluss (l / min): 0,0"},
+        {6.9, true,
+         "25/10/2009, 02:30:00 CET | Warmwasser Temp. (°C): 40,5 | Durchfluss (l / min): 0,0"},
     };
     for (const Case& c : cases) {
         f.graph->GetSeries(1)->SetShown(c.hideRpm ? 0 : 1);
         const PanelReadout r = p->ReadoutAt(mouseAt(c.x));
-        std::vector<std::string> shown;
-        for (const PanelReadout::Line& l : r.lines) shown.push_back(l.text.toStdString());
-        EXPECT_EQ(shown, c.expected) << c.x;
+        QStringList shown;
+        for (const PanelReadout::Line& l : r.lines) shown << l.text;
+        EXPECT_EQ(shown.join(" | ").toStdString(), c.expected) << c.x;
         // The line stands on the sample.
         EXPECT_NEAR(r.lineX, (std::round(c.x) + 0.5) * perSample, 1.0) << c.x;
     }
@@ -220,29 +210,28 @@ TEST(GraphPanel, HiddenSeriesAreNotDrawn) {
 }
 
 TEST(FitToData, FlatSeriesStayInsideTheView) {
-    GraphFixture f;
-    AddSeries(f, {std::vector<double>(100, 60.0)});
-    CGraphPanel* p = f.Panel();
-    p->FitToData(4105);
-    View v = Ranges(p);
-    EXPECT_EQ(v.y0, 56);
-    EXPECT_EQ(v.y1, 64);
-    EXPECT_EQ(v.x0, 4);  // enough samples: the trim of 4 at each end stays
-    EXPECT_EQ(v.x1, 95);
-
-    GraphFixture pump;
-    AddSeries(pump, {std::vector<double>(50, 100.0), std::vector<double>(50, 100.0)});
-    pump.Panel()->FitToData(4105);
-    v = Ranges(pump.Panel());
-    EXPECT_EQ(v.y0, 96);
-    EXPECT_EQ(v.y1, 104);
-
-    GraphFixture zero;
-    AddSeries(zero, {std::vector<double>(50, 0.0)});
-    zero.Panel()->FitToData(4104);  // "Höhe"
-    v = Ranges(zero.Panel());
-    EXPECT_EQ(v.y0, -4);
-    EXPECT_EQ(v.y1, 4);
+    const struct {
+        std::vector<std::vector<double>> series;
+        int command;  // 4104: "Höhe"
+        double y0, y1;
+        bool trimmed = false;  // enough samples: the trim of 4 at each end stays, x 4 .. 95
+    } cases[] = {
+        {{std::vector<double>(100, 60.0)}, 4105, 56, 64, true},
+        {{std::vector<double>(50, 100.0), std::vector<double>(50, 100.0)}, 4105, 96, 104},  // pump
+        {{std::vector<double>(50, 0.0)}, 4104, -4, 4},
+    };
+    for (const auto& c : cases) {
+        GraphFixture f;
+        AddSeries(f, c.series);
+        f.Panel()->FitToData(c.command);
+        const View v = Ranges(f.Panel());
+        EXPECT_EQ(v.y0, c.y0) << c.y1;
+        EXPECT_EQ(v.y1, c.y1);
+        if (c.trimmed) {
+            EXPECT_EQ(v.x0, 4);
+            EXPECT_EQ(v.x1, 95);
+        }
+    }
 }
 
 TEST(FitToData, ShortSeriesGetAForwardXRange) {

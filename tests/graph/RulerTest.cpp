@@ -52,11 +52,74 @@ int Decimals(const QString& text) {
     return dot < 0 ? 0 : static_cast<int>(text.size()) - dot - 1;
 }
 
-}  // namespace
-
-TEST(ValueRuler, LabelsShowTheValueUnderEachTickWithTheDecimalsOfItsStep) {
+// A graph and its value ruler.
+class ValueRuler : public ::testing::Test {
+protected:
     GraphFixture f;
     FVRuler* ruler = f.Container()->VerticalRuler();
+};
+
+// The drawn labels of a value ruler layout that run into each other or into the units text,
+// measured with the label font at `dpi`: each text covers y - width .. y along the ruler.
+std::vector<std::string> Collisions(const RulerLayout& layout, double dpi, int minimumGap) {
+    int h = 0;
+    const QFontMetrics metrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, dpi), h));
+    std::vector<std::pair<int, int>> spans;  // top, bottom
+    std::vector<std::string> names;
+    if (layout.units.drawn && !layout.units.text.isEmpty()) {
+        spans.push_back(
+            {layout.units.y - metrics.horizontalAdvance(layout.units.text), layout.units.y});
+        names.push_back("units");
+    }
+    for (const RulerLabel& l : layout.labels) {
+        if (!l.drawn) continue;
+        spans.push_back({l.y - metrics.horizontalAdvance(l.text), l.y});
+        names.push_back(l.text.toStdString());
+    }
+    std::vector<std::string> out;
+    for (size_t i = 0; i < spans.size(); ++i) {
+        for (size_t j = i + 1; j < spans.size(); ++j) {
+            const int apart = std::max(spans[i].first, spans[j].first) -
+                              std::min(spans[i].second, spans[j].second);
+            if (apart < minimumGap) out.push_back(names[i] + " / " + names[j]);
+        }
+    }
+    return out;
+}
+
+// The drawn time labels of the ruler, each as "date time" where it has a date, else "time".
+std::vector<std::string> DrawnTimeLabels(const RulerLayout& layout) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+        if (!layout.labels[i].drawn) continue;
+        const QString date = layout.dates[i].text;
+        out.push_back(((date.isEmpty() ? "" : date + " ") + layout.labels[i].text).toStdString());
+    }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& t : texts) out += (out.empty() ? "" : ", ") + t;
+    return out;
+}
+
+// Drawn time labels (or dates) of a layout closer than `gap` pixels, measured with the font.
+int TimeCollisions(const std::vector<RulerLabel>& labels, double dpi, int gap) {
+    int h = 0;
+    const QFontMetrics metrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, dpi), h));
+    int end = INT32_MIN, collisions = 0;
+    for (const RulerLabel& l : labels) {
+        if (!l.drawn || l.text.isEmpty()) continue;
+        if (l.x < end + gap) ++collisions;
+        end = l.x + metrics.horizontalAdvance(l.text);
+    }
+    return collisions;
+}
+
+}  // namespace
+
+TEST_F(ValueRuler, LabelsShowTheValueUnderEachTickWithTheDecimalsOfItsStep) {
     const QRect rect = ruler->rect();
     const double bottom = rect.height() - 1;  // the ruler's pixel for its low end; top is 0
     struct Case {
@@ -100,85 +163,41 @@ TEST(ValueRuler, LabelsShowTheValueUnderEachTickWithTheDecimalsOfItsStep) {
     }
 }
 
-TEST(ValueRuler, UsualViewsKeepTheirLabels) {
-    GraphFixture f;
-    FVRuler* ruler = f.Container()->VerticalRuler();
+TEST_F(ValueRuler, UsualViewsKeepTheirLabels) {
     ASSERT_EQ(ruler->DpiX(), 96.0);
     // Labels of everyday views at several ruler heights, bottom to top; "~" marks a label whose
     // tick has no room for its text beside a label at an end, which moves into the ruler. The
     // steps are exact: 0 .. 100 in tenths of 100 reaches 100.
     struct Case {
-        int height;
+        std::vector<int> heights;
         double low, high;
         const char* labels;
     };
     const Case cases[] = {
-        {200, 0, 100, "0 20 40 60 80 100"},
-        {200, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
-        {200, 0, 0.5, "0.0 0.1 0.2 0.3 0.4 0.5"},
-        {200, 1000, 1000.5, "1000.0 ~1000.1 1000.2 1000.3 ~1000.4 1000.5"},
-        {200, -17, 113, "0 20 40 60 80 100"},
-        {347, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
-        {347, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
-        {347, 0, 0.5, "0.00 ~0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 0.50"},
-        {347, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
-        {347, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
-        {447, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
-        {447, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
-        {447, 0, 0.5, "0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
-        {447, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
-        {447, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
-        {600, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
-        {600, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
-        {600, 0, 0.5, "0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
-        {600, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
-        {600, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
+        {{200}, 0, 100, "0 20 40 60 80 100"},
+        {{200}, -17, 113, "0 20 40 60 80 100"},
+        {{200}, 0, 0.5, "0.0 0.1 0.2 0.3 0.4 0.5"},
+        {{200}, 1000, 1000.5, "1000.0 ~1000.1 1000.2 1000.3 ~1000.4 1000.5"},
+        {{200, 347, 447, 600}, 20, 20.5, "20.0 20.1 20.2 20.3 20.4 20.5"},
+        {{347, 447, 600}, 0, 100, "0 10 20 30 40 50 60 70 80 90 100"},
+        {{347}, 0, 0.5, "0.00 ~0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 ~0.45 0.50"},
+        {{447, 600}, 0, 0.5, "0.00 0.05 0.10 0.15 0.20 0.25 0.30 0.35 0.40 0.45 0.50"},
+        {{347, 447, 600}, 1000, 1000.5, "1000.0 1000.1 1000.2 1000.3 1000.4 1000.5"},
+        {{347, 447, 600}, -17, 113, "-10 0 10 20 30 40 50 60 70 80 90 100 110"},
     };
     for (const Case& c : cases) {
-        ruler->SetRange(c.low, c.high, false);
-        const RulerLayout layout = ruler->Layout(QRect(0, 0, ruler->width(), c.height));
-        QStringList shown;
-        for (const RulerLabel& l : layout.labels) shown << (l.drawn ? "" : "~") + l.text;
-        EXPECT_EQ(shown.join(' ').toStdString(), c.labels)
-            << c.height << " px, " << c.low << ".." << c.high;
-    }
-}
-
-namespace {
-
-// The drawn labels of a value ruler layout that run into each other or into the units text,
-// measured with the label font at `dpi`: each text covers y - width .. y along the ruler.
-std::vector<std::string> Collisions(const RulerLayout& layout, double dpi, int minimumGap) {
-    int h = 0;
-    const QFontMetrics metrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, dpi), h));
-    std::vector<std::pair<int, int>> spans;  // top, bottom
-    std::vector<std::string> names;
-    if (layout.units.drawn && !layout.units.text.isEmpty()) {
-        spans.push_back(
-            {layout.units.y - metrics.horizontalAdvance(layout.units.text), layout.units.y});
-        names.push_back("units");
-    }
-    for (const RulerLabel& l : layout.labels) {
-        if (!l.drawn) continue;
-        spans.push_back({l.y - metrics.horizontalAdvance(l.text), l.y});
-        names.push_back(l.text.toStdString());
-    }
-    std::vector<std::string> out;
-    for (size_t i = 0; i < spans.size(); ++i) {
-        for (size_t j = i + 1; j < spans.size(); ++j) {
-            const int apart = std::max(spans[i].first, spans[j].first) -
-                              std::min(spans[i].second, spans[j].second);
-            if (apart < minimumGap) out.push_back(names[i] + " / " + names[j]);
+        for (int height : c.heights) {
+            ruler->SetRange(c.low, c.high, false);
+            const RulerLayout layout = ruler->Layout(QRect(0, 0, ruler->width(), height));
+            QStringList shown;
+            for (const RulerLabel& l : layout.labels) shown << (l.drawn ? "" : "~") + l.text;
+            EXPECT_EQ(shown.join(' ').toStdString(), c.labels)
+                << height << " px, " << c.low << ".." << c.high;
         }
     }
-    return out;
 }
 
-}  // namespace
-
-TEST(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
-    GraphFixture f;
-    FVRuler* ruler = f.Container()->VerticalRuler();
+TEST_F(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
     ruler->SetUnitsAndCaption("°C", "Temperatur, °C");
     const std::pair<double, double> views[] = {
         {0, 1e15},        {0, 1e-300},      {99.99, 100.01},
@@ -229,9 +248,7 @@ TEST(ValueRuler, HugeTinyAndNarrowViewsGetLabelsThatDoNotRunIntoEachOther) {
     EXPECT_EQ(drawn.join(' ').toStdString(), "0 1e14 2e14 3e14 4e14 5e14 6e14 7e14 8e14 1.0e15");
 }
 
-TEST(ValueRuler, NoTwoLabelsRunIntoEachOtherAtAnyHeight) {
-    GraphFixture f;
-    FVRuler* ruler = f.Container()->VerticalRuler();
+TEST_F(ValueRuler, NoTwoLabelsRunIntoEachOtherAtAnyHeight) {
     ruler->SetUnitsAndCaption("°C", "Temperatur, °C");
     for (double dpi : {96.0, 300.0}) {
         RulerTarget target;
@@ -256,9 +273,7 @@ TEST(ValueRuler, NoTwoLabelsRunIntoEachOtherAtAnyHeight) {
     }
 }
 
-TEST(ValueRuler, TheTopIsLabelledAndTheUnitsStandInTheCornerBelow) {
-    GraphFixture f;
-    FVRuler* ruler = f.Container()->VerticalRuler();
+TEST_F(ValueRuler, TheTopIsLabelledAndTheUnitsStandInTheCornerBelow) {
     f.graph->SetAxisTitle("Temperatur", "°C", 1, 0, 1);
     // Views whose top end is a tick: its label is drawn at every height, inside the ruler.
     const std::pair<double, double> views[] = {{0, 100}, {0, 1000}, {20, 21}, {-100, 100}, {0, 1}};
@@ -283,31 +298,25 @@ TEST(ValueRuler, TheTopIsLabelledAndTheUnitsStandInTheCornerBelow) {
     EXPECT_EQ(checked, 21 * 5);
     // The picture: the units in the corner below the ruler, left of the time ruler.
     QImage picture(f.Container()->size(), QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    {
-        QPainter painter(&picture);
-        f.Container()->DrawPicture(painter, picture.rect(), 96, 96);
-    }
+    picture.fill(Qt::white);  // once: the second picture is drawn over the first
     const CGraphContainer::Arrangement a = CGraphContainer::Arrange(
         picture.rect(), ruler->GetThickness(), f.Container()->HorizontalRuler()->GetThickness());
     const QRect corner = CGraphContainer::Corner(a);
     EXPECT_EQ(corner, QRect(0, picture.height() - 32, 16, 32));
-    int dark = 0;
-    for (int y = corner.top(); y <= corner.bottom(); ++y)
-        for (int x = corner.left(); x <= corner.right(); ++x)
-            dark += qGray(picture.pixel(x, y)) < 80;
-    EXPECT_GT(dark, 4);
-    // Without units the corner stays empty.
-    f.graph->SetAxisTitle("Temperatur", "", 1, 0, 1);
-    {
+    auto darkInCorner = [&] {
         QPainter painter(&picture);
         f.Container()->DrawPicture(painter, picture.rect(), 96, 96);
-    }
-    dark = 0;
-    for (int y = corner.top(); y <= corner.bottom(); ++y)
-        for (int x = corner.left(); x <= corner.right(); ++x)
-            dark += qGray(picture.pixel(x, y)) < 80;
-    EXPECT_EQ(dark, 0);
+        painter.end();
+        int dark = 0;
+        for (int y = corner.top(); y <= corner.bottom(); ++y)
+            for (int x = corner.left(); x <= corner.right(); ++x)
+                dark += qGray(picture.pixel(x, y)) < 80;
+        return dark;
+    };
+    EXPECT_GT(darkInCorner(), 4);
+    // Without units the corner stays empty.
+    f.graph->SetAxisTitle("Temperatur", "", 1, 0, 1);
+    EXPECT_EQ(darkInCorner(), 0);
 }
 
 TEST(TimeRuler, TicksStandOnTheVerticalGridLines) {
@@ -334,34 +343,6 @@ TEST(TimeRuler, TicksStandOnTheVerticalGridLines) {
     }
 }
 
-namespace {
-
-// The drawn time labels of the ruler, each as "date time" where it has a date, else "time".
-std::vector<std::string> DrawnTimeLabels(const RulerLayout& layout) {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < layout.labels.size(); ++i) {
-        if (!layout.labels[i].drawn) continue;
-        const QString date = layout.dates[i].text;
-        out.push_back(((date.isEmpty() ? "" : date + " ") + layout.labels[i].text).toStdString());
-    }
-    return out;
-}
-
-// Drawn time labels (or dates) of a layout closer than `gap` pixels, measured with the font.
-int TimeCollisions(const std::vector<RulerLabel>& labels, double dpi, int gap) {
-    int h = 0;
-    const QFontMetrics metrics(FRuler::LabelFont(DeviceUnits(kLabelFontHeight, dpi), h));
-    int end = INT32_MIN, collisions = 0;
-    for (const RulerLabel& l : labels) {
-        if (!l.drawn || l.text.isEmpty()) continue;
-        if (l.x < end + gap) ++collisions;
-        end = l.x + metrics.horizontalAdvance(l.text);
-    }
-    return collisions;
-}
-
-}  // namespace
-
 TEST(TimeRuler, LabelsStandAtRoundClockTimes) {
     ScopedTimeZone zone("Europe/Berlin");
     struct Case {
@@ -369,79 +350,43 @@ TEST(TimeRuler, LabelsStandAtRoundClockTimes) {
         int64_t start;    // time of sample 0
         int64_t spacing;  // seconds between samples
         int count;
-        double x0, x1;  // the view, in samples
-        std::vector<std::string> labels;
-        int gapAt = 0;  // the sample after which the recording jumps 20 minutes
+        double x0, x1;       // the view, in samples
+        const char* labels;  // joined by ", "
+        int gapAt = 0;       // the sample after which the recording jumps 20 minutes
     };
     const int64_t morning = MkTime(2009, 5, 4, 10, 0, 0);
     const Case cases[] = {
-        {"76 min",
-         morning,
-         1,
-         4600,
-         30,
-         4590,  // 10:00:30 .. 11:16:30, every 5 minutes; 11:15h, moved in from the edge,
-                // would stand too close to 11:10h
-         {"04/05/2009 10:05h", "10:10h", "10:15h", "10:20h", "10:25h", "10:30h", "10:35h", "10:40h",
-          "10:45h", "10:50h", "10:55h", "11:00h", "11:05h", "11:10h"}},
-        {"16 min",
-         morning,
-         1,
-         4600,
-         30,
-         990,  // 10:00:30 .. 10:16:30, every minute
-         {"04/05/2009 10:01h", "10:02h", "10:03h", "10:04h", "10:05h", "10:06h", "10:07h", "10:08h",
-          "10:09h", "10:10h", "10:11h", "10:12h", "10:13h", "10:14h", "10:15h", "10:16h"}},
-        {"16 min thinned",
-         morning,
-         8,
-         600,
-         3.75,
-         123.75,  // the same times, 8 s per sample
-         {"04/05/2009 10:01h", "10:02h", "10:03h", "10:04h", "10:05h", "10:06h", "10:07h", "10:08h",
-          "10:09h", "10:10h", "10:11h", "10:12h", "10:13h", "10:14h", "10:15h", "10:16h"}},
-        {"2.5 days",
-         MkTime(2009, 5, 1, 0, 0, 0),
-         60,
-         4000,
-         0.5,
-         3599.5,  // every 6 hours
-         {"01/05/2009 06:00h", "12:00h", "18:00h", "02/05/2009 00:00h", "06:00h", "12:00h",
-          "18:00h", "03/05/2009 00:00h", "06:00h"}},
+        // 10:00:30 .. 11:16:30, every 5 minutes; 11:15h, moved in from the edge, would stand too
+        // close to 11:10h.
+        {"76 min", morning, 1, 4600, 30, 4590,
+         "04/05/2009 10:05h, 10:10h, 10:15h, 10:20h, 10:25h, 10:30h, 10:35h, 10:40h, 10:45h, "
+         "10:50h, 10:55h, 11:00h, 11:05h, 11:10h"},
+        // 10:00:30 .. 10:16:30, every minute.
+        {"16 min", morning, 1, 4600, 30, 990,
+         "04/05/2009 10:01h, 10:02h, 10:03h, 10:04h, 10:05h, 10:06h, 10:07h, 10:08h, 10:09h, "
+         "10:10h, 10:11h, 10:12h, 10:13h, 10:14h, 10:15h, 10:16h"},
+        // The same times, 8 s per sample.
+        {"16 min thinned", morning, 8, 600, 3.75, 123.75,
+         "04/05/2009 10:01h, 10:02h, 10:03h, 10:04h, 10:05h, 10:06h, 10:07h, 10:08h, 10:09h, "
+         "10:10h, 10:11h, 10:12h, 10:13h, 10:14h, 10:15h, 10:16h"},
+        // Every 6 hours.
+        {"2.5 days", MkTime(2009, 5, 1, 0, 0, 0), 60, 4000, 0.5, 3599.5,
+         "01/05/2009 06:00h, 12:00h, 18:00h, 02/05/2009 00:00h, 06:00h, 12:00h, 18:00h, "
+         "03/05/2009 00:00h, 06:00h"},
         // 23 hours: 02:00 does not exist, and the next day starts at 00:00 all the same.
-        {"23-hour day",
-         MkTime(2009, 3, 29, 0, 0, 0),
-         60,
-         1500,
-         0.5,
-         1400,
-         {"29/03/2009 04:00h", "06:00h", "08:00h", "10:00h", "12:00h", "14:00h", "16:00h", "18:00h",
-          "20:00h", "22:00h", "30/03/2009 00:00h"}},
+        {"23-hour day", MkTime(2009, 3, 29, 0, 0, 0), 60, 1500, 0.5, 1400,
+         "29/03/2009 04:00h, 06:00h, 08:00h, 10:00h, 12:00h, 14:00h, 16:00h, 18:00h, 20:00h, "
+         "22:00h, 30/03/2009 00:00h"},
         // The repeated hour: both passes, each with the zone's name.
-        {"25-hour day",
-         MkTime(2009, 10, 25, 0, 0, 0),
-         60,
-         1600,
-         91,
-         280,
-         {"25/10/2009 02:00h CEST", "02:30h CEST", "02:00h CET", "02:30h CET", "03:00h", "03:30h"}},
-        {"120 days",
-         MkTime(2009, 3, 1, 0, 0, 0),
-         864,
-         12100,
-         50,
-         12050,  // months
-         {"01/04/2009 00:00h", "01/05/2009 00:00h", "01/06/2009 00:00h"}},
+        {"25-hour day", MkTime(2009, 10, 25, 0, 0, 0), 60, 1600, 91, 280,
+         "25/10/2009 02:00h CEST, 02:30h CEST, 02:00h CET, 02:30h CET, 03:00h, 03:30h"},
+        // Months.
+        {"120 days", MkTime(2009, 3, 1, 0, 0, 0), 864, 12100, 50, 12050,
+         "01/04/2009 00:00h, 01/05/2009 00:00h, 01/06/2009 00:00h"},
         // 10:00:00 .. 10:19:59 and 10:40:00 .. 10:59:59: the ticks of the gap stand together
         // between two samples; their labels give way, the step stays.
-        {"gap",
-         morning,
-         1,
-         2400,
-         30,
-         2370,
-         {"04/05/2009 10:05h", "10:10h", "10:15h", "10:20h", "10:45h", "10:50h", "10:55h"},
-         1200},
+        {"gap", morning, 1, 2400, 30, 2370,
+         "04/05/2009 10:05h, 10:10h, 10:15h, 10:20h, 10:45h, 10:50h, 10:55h", 1200},
     };
     // The world x of time t among the case's samples.
     auto xOf = [](const Case& c, int64_t t) {
@@ -460,7 +405,8 @@ TEST(TimeRuler, LabelsStandAtRoundClockTimes) {
         FHRuler* ruler = f.Container()->HorizontalRuler();
         p->SetRanges(c.x0, c.x1, 0, 100, true);
         const RulerLayout layout = ruler->Layout(ruler->rect());
-        EXPECT_EQ(DrawnTimeLabels(layout), c.labels) << c.what << ", " << p->width() << " px";
+        EXPECT_EQ(Joined(DrawnTimeLabels(layout)), c.labels)
+            << c.what << ", " << p->width() << " px";
         // Each tick stands where its time lies among the samples, on a grid line.
         const TimeTickPlan plan = ruler->TimeTicksFor(p->XMap(), p->width());
         ASSERT_EQ(plan.times.size(), layout.majorTicks.size()) << c.what;

@@ -13,28 +13,34 @@ namespace {
 std::vector<double> Values(double w0, double w1, int n) {
     return LinearMap(0, 100, w0, w1).ComputeTicks(n).values;
 }
+
+// An instant as the local clock shows it, through the C library: "29/03 03:00:00 CEST".
+std::string Clock(int64_t t) {
+    const time_t tt = static_cast<time_t>(t);
+    struct tm tm;
+    localtime_r(&tt, &tm);
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%d/%m %H:%M:%S %Z", &tm);
+    return buf;
+}
+
 }  // namespace
 
 TEST(OrderOfMagnitude, Examples) {
-    EXPECT_EQ(OrderOfMagnitude(250), 2);
-    EXPECT_EQ(OrderOfMagnitude(1), 0);
-    EXPECT_EQ(OrderOfMagnitude(0.5), -1);
-    EXPECT_EQ(OrderOfMagnitude(0.05), -2);
-    EXPECT_EQ(OrderOfMagnitude(0), 0);
-    EXPECT_EQ(OrderOfMagnitude(-250), 2);
-    EXPECT_EQ(OrderOfMagnitude(1e300), 300);
-    EXPECT_EQ(OrderOfMagnitude(1e-300), -301);
+    const std::pair<double, int> cases[] = {{250, 2}, {1, 0},    {0.5, -1},    {0.05, -2},
+                                            {0, 0},   {-250, 2}, {1e300, 300}, {1e-300, -301}};
+    for (auto [x, e] : cases) EXPECT_EQ(OrderOfMagnitude(x), e) << x;
 }
 
 TEST(NiceStep, SmallestOneTwoFiveNotBelowTheQuotient) {
-    EXPECT_EQ(NiceStep(0, 1, 10), 0.1);
-    EXPECT_EQ(NiceStep(0, 1, 0), 0.1);
-    EXPECT_EQ(NiceStep(0, 1.5, 10), 0.2);
-    EXPECT_EQ(NiceStep(0, 2.5, 10), 0.5);
-    EXPECT_EQ(NiceStep(0, 10, 10), 1.0);
-    EXPECT_EQ(NiceStep(0, 31, 10), 5.0);
-    EXPECT_EQ(NiceStep(0, 51, 10), 10.0);
-    EXPECT_EQ(NiceStep(40, 0, 2), 20.0);  // reversed ends: the distance counts
+    const struct {
+        double w0, w1;
+        int n;
+        double step;
+    } cases[] = {{0, 1, 10, 0.1},   {0, 1, 0, 0.1}, {0, 1.5, 10, 0.2},
+                 {0, 2.5, 10, 0.5}, {0, 10, 10, 1}, {0, 31, 10, 5},
+                 {0, 51, 10, 10},   {40, 0, 2, 20}};  // reversed ends: the distance counts
+    for (const auto& c : cases) EXPECT_EQ(NiceStep(c.w0, c.w1, c.n), c.step) << c.w1 << " " << c.n;
 }
 
 TEST(ComputeTicks, ExamplesOfTheTickRules) {
@@ -141,20 +147,12 @@ TEST(ComputeTicks, TheValueAxisGetsThreeTicksWhereTheFirstPassLeavesFewer) {
 }
 
 TEST(TickLabels, DecimalsFollowTheStepAndZeroHasNoSign) {
-    EXPECT_EQ(TickDecimals(static_cast<double>(0.1f)), 1);
-    EXPECT_EQ(TickDecimals(static_cast<double>(0.2f)), 1);
-    EXPECT_EQ(TickDecimals(0.1), 1);
-    EXPECT_EQ(TickDecimals(1.0 * 0.1), 1);
-    EXPECT_EQ(TickDecimals(0.5), 1);
-    EXPECT_EQ(TickDecimals(0.05), 2);
-    EXPECT_EQ(TickDecimals(static_cast<double>(0.2f) * 0.1), 2);
-    EXPECT_EQ(TickDecimals(0.01), 2);
-    EXPECT_EQ(TickDecimals(0.005), 3);
-    EXPECT_EQ(TickDecimals(1), 0);
-    EXPECT_EQ(TickDecimals(2), 0);
-    EXPECT_EQ(TickDecimals(50), 0);
-    EXPECT_EQ(TickDecimals(static_cast<double>(0.1f) * 100), 0);  // 10.000000149
-    EXPECT_EQ(TickDecimals(0), 0);
+    const double f01 = static_cast<double>(0.1f), f02 = static_cast<double>(0.2f);
+    const std::pair<double, int> decimals[] = {
+        {f01, 1},  {f02, 1},   {0.1, 1}, {1.0 * 0.1, 1}, {0.5, 1}, {0.05, 2},      {f02 * 0.1, 2},
+        {0.01, 2}, {0.005, 3}, {1, 0},   {2, 0},         {50, 0},  {f01 * 100, 0},  // 10.000000149
+        {0, 0}};
+    for (auto [step, n] : decimals) EXPECT_EQ(TickDecimals(step), n) << step;
     EXPECT_EQ(TickLabelText(20.1000000015, 1), "20.1");
     EXPECT_EQ(TickLabelText(0.05000000075, 2), "0.05");
     EXPECT_EQ(TickLabelText(-1e-17, 1), "0.0");
@@ -167,20 +165,19 @@ TEST(TickLabels, DecimalsFollowTheStepAndZeroHasNoSign) {
 
 TEST(LinearMap, ConversionsBothWaysAndDegenerateRanges) {
     const LinearMap m(0, 200, 10, 20);
-    EXPECT_EQ(m.WorldToPixel(15), 100);
-    EXPECT_EQ(m.PixelToWorld(100), 15);
-    EXPECT_EQ(m.WorldToPixel(10.04), 0);  // truncated toward zero
-    EXPECT_EQ(m.WorldToPixel(9.96), 0);
-    EXPECT_EQ(m.WorldToPixel(9.5), -10);
-    const LinearMap y(100, 0, 0, 10);  // bottom to top
-    EXPECT_EQ(y.WorldToPixel(10), 0);
-    EXPECT_EQ(y.WorldToPixel(0), 100);
+    const LinearMap y(100, 0, 0, 10);     // bottom to top
     const LinearMap equal(0, 100, 5, 5);  // no scale: everything in the middle
-    EXPECT_EQ(equal.WorldToPixel(5), 50);
-    EXPECT_EQ(equal.WorldToPixel(1e9), 50);
+    const LinearMap none(4, 4, 0, 10);    // no pixels
+    // 10.04 and 9.96 land on 0: truncated toward zero.
+    const struct {
+        const LinearMap& map;
+        double world;
+        int64_t pixel;
+    } toPixel[] = {{m, 15, 100}, {m, 10.04, 0},  {m, 9.96, 0},     {m, 9.5, -10}, {y, 10, 0},
+                   {y, 0, 100},  {equal, 5, 50}, {equal, 1e9, 50}, {none, 7, 4}};
+    for (const auto& c : toPixel) EXPECT_EQ(c.map.WorldToPixel(c.world), c.pixel) << c.world;
+    EXPECT_EQ(m.PixelToWorld(100), 15);
     EXPECT_EQ(equal.PixelToWorld(33), 5);
-    const LinearMap none(4, 4, 0, 10);  // no pixels
-    EXPECT_EQ(none.WorldToPixel(7), 4);
     EXPECT_EQ(m.WorldToPixel(1e300), LinearMap::kPixelLimit);
     EXPECT_EQ(m.WorldToPixel(std::nan("")), -LinearMap::kPixelLimit);
 }
@@ -239,20 +236,6 @@ TEST(ValueLabels, HugeAndTinyMagnitudesTakeAPowerOfTen) {
     EXPECT_EQ(texts({1e-13, 2e-13}, 1, -13), "1e-13 2e-13");
 }
 
-namespace {
-
-// An instant as the local clock shows it, through the C library: "29/03 03:00:00 CEST".
-std::string Clock(int64_t t) {
-    const time_t tt = static_cast<time_t>(t);
-    struct tm tm;
-    localtime_r(&tt, &tm);
-    char buf[64];
-    std::strftime(buf, sizeof buf, "%d/%m %H:%M:%S %Z", &tm);
-    return buf;
-}
-
-}  // namespace
-
 TEST(RoundTimes, StandAtRoundLocalClockTimesThroughClockChanges) {
     using kws::test::MkTime;
     using kws::test::Utc;
@@ -260,7 +243,7 @@ TEST(RoundTimes, StandAtRoundLocalClockTimesThroughClockChanges) {
         const char* zone;
         int64_t from, to;  // built in the zone below
         TimeStep step;
-        std::vector<std::string> ticks;
+        const char* ticks;  // joined by ", "
     };
     const TimeStep s15{TimeStep::kSeconds, 15}, m5{TimeStep::kSeconds, 300};
     const TimeStep h1{TimeStep::kSeconds, 3600}, h3{TimeStep::kSeconds, 10800};
@@ -269,80 +252,44 @@ TEST(RoundTimes, StandAtRoundLocalClockTimesThroughClockChanges) {
     // Berlin: 29/03/2009 has 23 hours (02:00 CET is 03:00 CEST, at 01:00 UTC), 25/10/2009 has
     // 25 (03:00 CEST is 02:00 CET again, at 01:00 UTC). Kolkata is 5:30 ahead of UTC.
     const Case cases[] = {
-        {"Europe/Berlin",
-         Utc(2009, 5, 4, 8, 0, 7),
-         Utc(2009, 5, 4, 8, 1, 2),
-         s15,
-         {"04/05 10:00:15 CEST", "04/05 10:00:30 CEST", "04/05 10:00:45 CEST",
-          "04/05 10:01:00 CEST"}},
-        {"Europe/Berlin",
-         Utc(2009, 5, 4, 8, 0, 0),
-         Utc(2009, 5, 4, 8, 12, 0),
-         m5,
-         {"04/05 10:00:00 CEST", "04/05 10:05:00 CEST", "04/05 10:10:00 CEST"}},
+        {"Europe/Berlin", Utc(2009, 5, 4, 8, 0, 7), Utc(2009, 5, 4, 8, 1, 2), s15,
+         "04/05 10:00:15 CEST, 04/05 10:00:30 CEST, 04/05 10:00:45 CEST, 04/05 10:01:00 CEST"},
+        {"Europe/Berlin", Utc(2009, 5, 4, 8, 0, 0), Utc(2009, 5, 4, 8, 12, 0), m5,
+         "04/05 10:00:00 CEST, 04/05 10:05:00 CEST, 04/05 10:10:00 CEST"},
         // The 23-hour day: no 02:00, the next day still starts at 00:00.
-        {"Europe/Berlin",
-         Utc(2009, 3, 28, 23, 0, 0),
-         Utc(2009, 3, 29, 22, 0, 0),
-         h3,
-         {"29/03 00:00:00 CET", "29/03 03:00:00 CEST", "29/03 06:00:00 CEST", "29/03 09:00:00 CEST",
-          "29/03 12:00:00 CEST", "29/03 15:00:00 CEST", "29/03 18:00:00 CEST",
-          "29/03 21:00:00 CEST", "30/03 00:00:00 CEST"}},
-        {"Europe/Berlin",
-         Utc(2009, 3, 29, 0, 0, 0),
-         Utc(2009, 3, 29, 2, 0, 0),
-         h1,
-         {"29/03 01:00:00 CET", "29/03 03:00:00 CEST", "29/03 04:00:00 CEST"}},
+        {"Europe/Berlin", Utc(2009, 3, 28, 23, 0, 0), Utc(2009, 3, 29, 22, 0, 0), h3,
+         "29/03 00:00:00 CET, 29/03 03:00:00 CEST, 29/03 06:00:00 CEST, 29/03 09:00:00 CEST, "
+         "29/03 12:00:00 CEST, 29/03 15:00:00 CEST, 29/03 18:00:00 CEST, 29/03 21:00:00 CEST, "
+         "30/03 00:00:00 CEST"},
+        {"Europe/Berlin", Utc(2009, 3, 29, 0, 0, 0), Utc(2009, 3, 29, 2, 0, 0), h1,
+         "29/03 01:00:00 CET, 29/03 03:00:00 CEST, 29/03 04:00:00 CEST"},
         // The 25-hour day: 02:00 twice, the next day starts at 00:00.
-        {"Europe/Berlin",
-         Utc(2009, 10, 24, 23, 0, 0),
-         Utc(2009, 10, 25, 3, 0, 0),
-         h1,
-         {"25/10 01:00:00 CEST", "25/10 02:00:00 CEST", "25/10 02:00:00 CET", "25/10 03:00:00 CET",
-          "25/10 04:00:00 CET"}},
-        {"Europe/Berlin",
-         Utc(2009, 10, 24, 22, 0, 0),
-         Utc(2009, 10, 25, 23, 0, 0),
-         h3,
-         {"25/10 00:00:00 CEST", "25/10 03:00:00 CET", "25/10 06:00:00 CET", "25/10 09:00:00 CET",
-          "25/10 12:00:00 CET", "25/10 15:00:00 CET", "25/10 18:00:00 CET", "25/10 21:00:00 CET",
-          "26/10 00:00:00 CET"}},
-        {"Europe/Berlin",
-         Utc(2009, 3, 27, 12, 0, 0),
-         Utc(2009, 3, 31, 0, 0, 0),
-         d1,
-         {"28/03 00:00:00 CET", "29/03 00:00:00 CET", "30/03 00:00:00 CEST",
-          "31/03 00:00:00 CEST"}},
+        {"Europe/Berlin", Utc(2009, 10, 24, 23, 0, 0), Utc(2009, 10, 25, 3, 0, 0), h1,
+         "25/10 01:00:00 CEST, 25/10 02:00:00 CEST, 25/10 02:00:00 CET, 25/10 03:00:00 CET, "
+         "25/10 04:00:00 CET"},
+        {"Europe/Berlin", Utc(2009, 10, 24, 22, 0, 0), Utc(2009, 10, 25, 23, 0, 0), h3,
+         "25/10 00:00:00 CEST, 25/10 03:00:00 CET, 25/10 06:00:00 CET, 25/10 09:00:00 CET, "
+         "25/10 12:00:00 CET, 25/10 15:00:00 CET, 25/10 18:00:00 CET, 25/10 21:00:00 CET, "
+         "26/10 00:00:00 CET"},
+        {"Europe/Berlin", Utc(2009, 3, 27, 12, 0, 0), Utc(2009, 3, 31, 0, 0, 0), d1,
+         "28/03 00:00:00 CET, 29/03 00:00:00 CET, 30/03 00:00:00 CEST, 31/03 00:00:00 CEST"},
         // Weeks start on Mondays.
-        {"Europe/Berlin",
-         Utc(2009, 3, 1, 0, 0, 0),
-         Utc(2009, 4, 10, 0, 0, 0),
-         w1,
-         {"02/03 00:00:00 CET", "09/03 00:00:00 CET", "16/03 00:00:00 CET", "23/03 00:00:00 CET",
-          "30/03 00:00:00 CEST", "06/04 00:00:00 CEST"}},
-        {"Europe/Berlin",
-         Utc(2009, 1, 15, 0, 0, 0),
-         Utc(2009, 5, 20, 0, 0, 0),
-         mo1,
-         {"01/02 00:00:00 CET", "01/03 00:00:00 CET", "01/04 00:00:00 CEST",
-          "01/05 00:00:00 CEST"}},
-        {"Europe/Berlin",
-         Utc(2008, 11, 15, 0, 0, 0),
-         Utc(2009, 12, 20, 0, 0, 0),
-         mo3,
-         {"01/01 00:00:00 CET", "01/04 00:00:00 CEST", "01/07 00:00:00 CEST",
-          "01/10 00:00:00 CEST"}},
+        {"Europe/Berlin", Utc(2009, 3, 1, 0, 0, 0), Utc(2009, 4, 10, 0, 0, 0), w1,
+         "02/03 00:00:00 CET, 09/03 00:00:00 CET, 16/03 00:00:00 CET, 23/03 00:00:00 CET, "
+         "30/03 00:00:00 CEST, 06/04 00:00:00 CEST"},
+        {"Europe/Berlin", Utc(2009, 1, 15, 0, 0, 0), Utc(2009, 5, 20, 0, 0, 0), mo1,
+         "01/02 00:00:00 CET, 01/03 00:00:00 CET, 01/04 00:00:00 CEST, 01/05 00:00:00 CEST"},
+        {"Europe/Berlin", Utc(2008, 11, 15, 0, 0, 0), Utc(2009, 12, 20, 0, 0, 0), mo3,
+         "01/01 00:00:00 CET, 01/04 00:00:00 CEST, 01/07 00:00:00 CEST, 01/10 00:00:00 CEST"},
         // Round hours of the local clock, half an hour off UTC's.
-        {"Asia/Kolkata",
-         Utc(2009, 5, 4, 4, 0, 0),
-         Utc(2009, 5, 4, 7, 0, 0),
-         h1,
-         {"04/05 10:00:00 IST", "04/05 11:00:00 IST", "04/05 12:00:00 IST"}},
+        {"Asia/Kolkata", Utc(2009, 5, 4, 4, 0, 0), Utc(2009, 5, 4, 7, 0, 0), h1,
+         "04/05 10:00:00 IST, 04/05 11:00:00 IST, 04/05 12:00:00 IST"},
     };
     for (const Case& c : cases) {
         kws::test::ScopedTimeZone zone(c.zone);
-        std::vector<std::string> ticks;
-        for (int64_t t : RoundTimes(c.from, c.to, c.step, 100)) ticks.push_back(Clock(t));
+        std::string ticks;
+        for (int64_t t : RoundTimes(c.from, c.to, c.step, 100))
+            ticks += (ticks.empty() ? "" : ", ") + Clock(t);
         EXPECT_EQ(ticks, c.ticks) << c.zone << " " << Clock(c.from) << " step " << c.step.count;
     }
     // Both ends count, and the limit holds.
