@@ -5,34 +5,17 @@
 // at the first line.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <random>
-#include <string>
-#include <utility>
-#include <vector>
+#include <string_view>
 
-#include "bench/RecordingGenerator.h"
 #include "recording/BlockMap.h"
-#include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "tests/recording/RoughRecording.h"
-#include "tests/recording/TestSupport.h"
 
 using namespace kws::rec;
-using kws::test::EvaluateWith;
-using kws::test::ExpectSameResult;
-using kws::test::MkTime;
-using kws::test::Result;
-using kws::test::RoughRecording;
-using kws::test::ScopedTimeZone;
-
-namespace {
+using namespace kws::test;
 
 // Blocks of 4 KiB give a recording of a few hours some hundred blocks.
 constexpr uint64_t kTestBlockBytes = 4096;
-
-}  // namespace
 
 TEST(BlockMap, EvaluationsThroughTheMapEqualAReadFromTheFirstLine) {
     ScopedTimeZone zone("Europe/Berlin");

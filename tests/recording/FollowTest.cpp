@@ -3,57 +3,43 @@
 // fillers and thinning as a read from the first line.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "recording/BlockMap.h"
-#include "recording/Evaluation.h"
 #include "recording/Recording.h"
 #include "recording/WindowFollow.h"
 #include "tests/recording/RecordingLines.h"
 #include "tests/recording/RoughRecording.h"
-#include "tests/recording/TestSupport.h"
 
 using namespace kws::rec;
-using kws::test::MkTime;
+using namespace kws::test;
 
 namespace {
 
 // The store and the marks of a followed window, as a Result to compare.
-kws::test::Result AsResult(const SampleStore& store, const SampleMarks& marks) {
-    kws::test::Result r;
+Result AsResult(const SampleStore& store, const SampleMarks& marks) {
+    Result r{{}, marks, {}};
     for (size_t i = 0; i < store.size(); ++i) r.samples.push_back(store[i]);
-    r.marks = marks;
     return r;
-}
-
-// Offset after the line that holds `offset`.
-size_t LineEndAfter(const std::string& text, size_t offset) {
-    const size_t nl = text.find('\n', offset);
-    return nl == std::string::npos ? text.size() : nl + 1;
 }
 
 }  // namespace
 
 TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
-    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    ScopedTimeZone zone("Europe/Berlin");
     std::mt19937 random(21);
     int resumedAtAStop = 0, thinned = 0, nearEnd = 0;
     for (uint32_t seed = 1; seed <= 8; ++seed) {
         const int layout = static_cast<int>(seed / 2 % 2);
-        std::string text = kws::test::RoughRecording(seed, layout, false);
+        std::string text = RoughRecording(seed, layout, false);
         if (text.back() != '\n') text += '\n';
         // Data lines with too few columns end following; the others stay, but for a line of
         // October in a June recording, whose months of fillers only cost time.
-        std::vector<const char*> strays = {"\n25.10.09\t\t\t\n", "\n25.10.09\t\t\t\r\n"};
+        std::vector<std::string> strays = {"\n25.10.09\t\t\t\n", "\n25.10.09\t\t\t\r\n"};
         if (seed % 2 == 1) strays.push_back("\n 25.10.09\t02:30:00\t5\n");
-        for (const char* stray : strays) {
+        for (const std::string& stray : strays)
             for (size_t at; (at = text.find(stray)) != std::string::npos;)
-                text.erase(at + 1, std::strlen(stray) - 1);
-        }
+                text.erase(at + 1, stray.size() - 1);
         RecordingFacts facts;
         MemorySource whole(text);
         ASSERT_TRUE(ReadRecordingFacts(whole, facts).Ok()) << seed;
@@ -65,7 +51,7 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
             const bool stops = !thin && round % 2 == 1;
             const int64_t b = a + (thin ? 251 : 200) * int64_t{86400};
             // The file when evaluated, when following starts, and the pieces appended later.
-            const size_t evaluated = LineEndAfter(text, random() % (text.size() / 2));
+            const size_t evaluated = text.find('\n', random() % (text.size() / 2)) + 1;
             const size_t resumed =
                 stops ? evaluated + random() % (text.size() - evaluated) / 4 : evaluated;
             std::string_view view(text);
@@ -87,7 +73,7 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
             RecordingFacts opened;
             MemorySource atOpening(view.substr(0, evaluated));
             ASSERT_TRUE(ReadRecordingFacts(atOpening, opened, &map).Ok());
-            const auto first = kws::test::EvaluateWith(atEvaluation, 2, layout, a, windowEnd, &map);
+            const auto first = EvaluateWith(atEvaluation, 2, layout, a, windowEnd, &map);
             SampleStore store(std::make_shared<const SampleArray>(first.samples));
             SampleMarks marks = first.marks;
             WindowFollower follower;
@@ -109,9 +95,9 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
                 // Only whole lines are taken.
                 ASSERT_TRUE(follower.Position() == 0 || text[follower.Position() - 1] == '\n');
             }
-            const auto want = kws::test::EvaluateWith(whole, 2, layout, a, b, nullptr);
+            const auto want = EvaluateWith(whole, 2, layout, a, b, nullptr);
             ASSERT_FALSE(want.status.stoppedAfterEnd) << what;
-            kws::test::ExpectSameResult(AsResult(store, marks), want, what);
+            ExpectSameResult(AsResult(store, marks), want, what);
         }
     }
     EXPECT_GT(resumedAtAStop, 3);
@@ -120,14 +106,12 @@ TEST(WindowFollow, AppendedLinesGiveTheEvaluationOfTheLongerRecording) {
 }
 
 TEST(WindowFollow, AFileThatNoLongerGivesTheWindowCannotBeFollowed) {
-    kws::test::ScopedTimeZone zone("Europe/Berlin");
-    using kws::test::Line;
-    using kws::test::Six;
+    ScopedTimeZone zone("Europe/Berlin");
     const std::string text = "Aufzeichnung\n" + Line("10:00:00", Six(600, 450, 400, 0, 0, 0)) +
                              Line("10:00:01", Six(590, 450, 400, 0, 0, 0));
     const int64_t start = MkTime(2009, 6, 3, 10, 0, 0), end = start + 1;
     MemorySource source(text);
-    auto window = kws::test::EvaluateWith(source, 1, kSixCurveLayout, start, end, nullptr);
+    auto window = EvaluateWith(source, 1, kSixCurveLayout, start, end, nullptr);
     // The window as evaluated, and one whose last record the file no longer gives.
     for (const bool changed : {false, true}) {
         SampleArray samples = window.samples;
