@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,31 +18,40 @@ using kws::test::Utc;
 
 namespace {
 
-// A line of 25.10.09 (or `date`) at `clock`, value column 0 holding `n`, in either layout.
-std::string At(const std::string& clock, int n, int layout, const std::string& date = "25.10.09") {
-    std::string line = date + "\t" + clock + "\t" + std::to_string(n);
-    for (int c = 1; c < (layout == 1 ? 12 : 13); ++c) line += "\t" + std::to_string(200 + c);
-    return line + "\n";
-}
-
+// Lines of `date` at the seconds `from` to `to` of `minute`, in either layout; value column 0
+// counts on from `n`.
 std::string Seconds(const std::string& minute, int from, int to, int layout, int& n,
                     const std::string& date = "25.10.09") {
     std::string text;
     char clock[16];
     for (int s = from; s <= to; ++s) {
         std::snprintf(clock, sizeof clock, "%s:%02d", minute.c_str(), s);
-        text += At(clock, n++, layout, date);
+        text += date + "\t" + clock + "\t" + std::to_string(n++);
+        for (int c = 1; c < (layout == 1 ? 12 : 13); ++c) text += "\t" + std::to_string(200 + c);
+        text += "\n";
     }
     return text;
 }
 
-// The epoch times of the samples the program wrote (first column, after the header line).
-std::vector<int64_t> SampleTimes(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
+// What --samples writes of the recording `text`.
+std::string WrittenSamples(const std::string& text, const std::string& what) {
+    TempFile file(text);
+    const std::string tsv = file.Dir() + "/samples.tsv";
+    const auto r = RunProgram("--evaluate '" + file.Path() + "' --samples '" + tsv + "'");
+    EXPECT_EQ(r.exitCode, 0) << what << ": " << r.err;
+    std::ifstream in(tsv);
+    std::string written;
+    std::getline(in, written, '\0');
+    std::remove(tsv.c_str());
+    return written;
+}
+
+// The epoch times of written samples (first column, after the header line).
+std::vector<int64_t> SampleTimes(const std::string& samples) {
+    std::istringstream in(samples);
     std::vector<int64_t> times;
-    std::getline(in, line);
-    while (std::getline(in, line)) times.push_back(std::stoll(line));
+    std::string line;
+    for (std::getline(in, line); std::getline(in, line);) times.push_back(std::stoll(line));
     return times;
 }
 
@@ -68,7 +78,7 @@ TEST(ClockEdges, TimesInTheRepeatedHourReadByTheLineBefore) {
     {
         // The step back on the second data line: the recording opens and starts there.
         int n = 1;
-        std::string text = "Kopf\n" + At("02:30:05", n++, 0) + Seconds("02:30", 4, 8, 0, n);
+        std::string text = "Kopf\n" + Seconds("02:30", 5, 5, 0, n) + Seconds("02:30", 4, 8, 0, n);
         std::vector<int64_t> times{firstPass + 1805};
         for (int s = 4; s <= 8; ++s) times.push_back(firstPass + 1800 + s);
         cases.push_back({"a second back on the second line", 0, text, times});
@@ -85,29 +95,18 @@ TEST(ClockEdges, TimesInTheRepeatedHourReadByTheLineBefore) {
             {"thinned", 0, text, {secondPass + 3, secondPass + 11, summer - 1, summer}});
     }
     for (const Case& c : cases) {
-        TempFile file(c.text);
-        const std::string tsv = file.Dir() + "/samples.tsv";
-        const auto r = RunProgram("--evaluate '" + file.Path() + "' --samples '" + tsv + "'");
-        ASSERT_EQ(r.exitCode, 0) << c.what << ": " << r.err;
-        EXPECT_EQ(SampleTimes(tsv), c.times) << c.what << " layout " << c.layout;
-        std::remove(tsv.c_str());
+        EXPECT_EQ(SampleTimes(WrittenSamples(c.text, c.what)), c.times)
+            << c.what << " layout " << c.layout;
     }
 }
 
 TEST(ClockEdges, ALastLineEndingInCrReadsAsWithCrLf) {
     // Three curves; the last line's last field (column 10, read) is empty: -25.0 either way.
-    std::string text = "Kopf\n" + At("10:00:00", 1, 1) + At("10:00:01", 2, 1);
+    int n = 1;
+    std::string text = "Kopf\n" + Seconds("10:00", 0, 1, 1, n);
     text += "25.10.09\t10:00:02\t7\t5\t5\t5\t5\t5\t5\t5\t5\t5\t";
-    std::string written[2];
-    for (int i = 0; i < 2; ++i) {
-        TempFile file(text + (i == 0 ? "\r\n" : "\r"));
-        const std::string tsv = file.Dir() + "/samples.tsv";
-        ASSERT_EQ(RunProgram("--evaluate '" + file.Path() + "' --samples '" + tsv + "'").exitCode,
-                  0);
-        std::ifstream in(tsv);
-        std::getline(in, written[i], '\0');
-        std::remove(tsv.c_str());
-    }
+    const std::string written[2] = {WrittenSamples(text + "\r\n", "CR LF"),
+                                    WrittenSamples(text + "\r", "CR")};
     EXPECT_NE(written[0].find("\t-25\t"), std::string::npos) << written[0];
     EXPECT_EQ(written[1], written[0]);
 }

@@ -7,7 +7,6 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 
 #include <dirent.h>
 #include <cerrno>
@@ -16,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -56,6 +56,56 @@ std::string Generated(int layout, int64_t seconds) {
     o.seconds = seconds;
     o.startTime = kws::bench::LocalEpoch(2009, 3, 28, 22, 0, 0);
     return kws::bench::GenerateRecording(o);
+}
+
+const std::string kSamplePath = KWS_SOURCE_DIR "/examples/six-curve-sample.txt";
+const std::string kSample = "--evaluate '" + kSamplePath + "'";
+
+// The samples of `path` from `from` to `to` (the whole recording where not given) as --samples
+// writes them, made in this process from the evaluation itself; `count` gets their number.
+std::string SamplesTsv(const std::string& path, std::optional<int64_t> from = {},
+                       std::optional<int64_t> to = {}, size_t* count = nullptr) {
+    kws::test::ScopedTimeZone zone("Europe/Berlin");
+    kws::rec::Recording recording;
+    EXPECT_TRUE(recording.Open(path).Ok());
+    const auto& f = recording.Facts();
+    kws::rec::SampleArray samples;
+    kws::rec::Evaluate(recording.Source(), f.headerLines, f.layoutFlag, from.value_or(f.startTime),
+                       to.value_or(f.endTime), samples);
+    if (count != nullptr) *count = samples.size();
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* mem = open_memstream(&data, &size);
+    kws::rec::WriteSamplesTsv(mem, samples);
+    fclose(mem);
+    std::string text(data, size);
+    free(data);
+    return text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    return names;
+}
+
+std::string RandomBytes(size_t n) {
+    std::mt19937 random(5);
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
 }
 
 }  // namespace
@@ -121,24 +171,10 @@ TEST(CommandLine, EvaluateWritesTheSamplesOfTheWindow) {
               std::string::npos);
 
     // The same evaluation in this process gives the same lines.
-    kws::rec::Recording recording;
-    ASSERT_TRUE(recording.Open(file.Path()).Ok());
-    kws::rec::SampleArray samples;
-    const auto& f = recording.Facts();
-    kws::rec::Evaluate(recording.Source(), f.headerLines, f.layoutFlag,
-                       kws::bench::LocalEpoch(2009, 3, 28, 23, 0, 0),
-                       kws::bench::LocalEpoch(2009, 3, 29, 0, 30, 0), samples);
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* mem = open_memstream(&data, &size);
-    kws::rec::WriteSamplesTsv(mem, samples);
-    fclose(mem);
-    std::ifstream in(tsv);
-    std::stringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), std::string(data, size));
-    free(data);
-    EXPECT_NE(r.out.find("samples=" + std::to_string(samples.size())), std::string::npos);
+    size_t count = 0;
+    EXPECT_EQ(ReadFile(tsv), SamplesTsv(file.Path(), kws::bench::LocalEpoch(2009, 3, 28, 23, 0, 0),
+                                        kws::bench::LocalEpoch(2009, 3, 29, 0, 30, 0), &count));
+    EXPECT_NE(r.out.find("samples=" + std::to_string(count)), std::string::npos);
     std::remove(tsv.c_str());
 }
 
@@ -146,109 +182,70 @@ TEST(CommandLine, ImageAndPageOfTheBundledSample) {
     char dir[] = "/tmp/kws_cli_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string png = std::string(dir) + "/graph.png", pdf = std::string(dir) + "/page.pdf";
-    const Result r =
-        RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" + png +
-                   "' --pdf '" + pdf + "'");
+    const Result r = RunProgram(kSample + " --image '" + png + "' --pdf '" + pdf + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(kws::test::Capture("identify -format '%w x %h' '" + png + "'"), "1280 x 1024");
     EXPECT_NE(kws::test::Capture("pdftotext '" + pdf + "' -").find("Legende"), std::string::npos);
-    EXPECT_EQ(RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" +
-                         std::string(dir) + "/graph.xyz'")
-                  .exitCode,
-              1);
+    EXPECT_EQ(RunProgram(kSample + " --image '" + dir + "/graph.xyz'").exitCode, 1);
     std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 TEST(CommandLine, ExitCodesAndMessages) {
     TempFile file(Generated(1, 600));
-    Result r = RunProgram("--info /tmp/kws-no-such-file.txt");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Es war nicht möglich, Datei kws-no-such-file.txt zu öffnen, error = 2"),
-              std::string::npos);
     TempFile notRecording("a,b,c\n1,2,3\n", "list.csv");
-    r = RunProgram("--evaluate '" + notRecording.Path() + "'");
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_NE(
-        r.err.find("Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2"),
-        std::string::npos);
-    r = RunProgram("--evaluate '" + file.Path() + "' --from '01/01/2001 00:00:00'");
-    EXPECT_EQ(r.exitCode, 4);
-    EXPECT_NE(r.err.find("Das eingegebene Datum ist falsch."), std::string::npos);
-    r = RunProgram("--evaluate '" + file.Path() +
-                   "' --from '28/03/2009 22:05:00' --to '28/03/2009 22:01:00'");
-    EXPECT_EQ(r.exitCode, 5);
-    EXPECT_NE(r.err.find("Das Enddatum ist kleiner als das Anfangdatum."), std::string::npos);
-    EXPECT_EQ(RunProgram("--evaluate").exitCode, 2);
-    EXPECT_EQ(RunProgram("--evaluate '" + file.Path() + "' --from yesterday").exitCode, 2);
-    EXPECT_EQ(RunProgram("--frobnicate").exitCode, 2);
-    EXPECT_EQ(RunProgram("--help").exitCode, 0);
-    r = RunProgram("--version");
+    const std::string evaluate = "--evaluate '" + file.Path() + "'";
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {"--info /tmp/kws-no-such-file.txt", 1,
+         "Es war nicht möglich, Datei kws-no-such-file.txt zu öffnen, error = 2"},
+        {"--evaluate '" + notRecording.Path() + "'", 3,
+         "Die Datei 'list.csv' ist keine korrekte TXT-Aufzeichnung der CaloraControl2"},
+        {evaluate + " --from '01/01/2001 00:00:00'", 4, "Das eingegebene Datum ist falsch."},
+        {evaluate + " --from '28/03/2009 22:05:00' --to '28/03/2009 22:01:00'", 5,
+         "Das Enddatum ist kleiner als das Anfangdatum."},
+        {"--evaluate", 2, ""},
+        {evaluate + " --from yesterday", 2, ""},
+        {"--frobnicate", 2, ""},
+        {"--help", 0, ""},
+        {"--info '" + file.Dir() + "'", 1, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = RunProgram(c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
+    }
+    const Result r = RunProgram("--version");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("kwsekunde ", 0), 0u);
-    EXPECT_EQ(RunProgram("--info '" + file.Dir() + "'").exitCode, 1);
 }
-
-namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> FilesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-    return names;
-}
-
-std::string RandomBytes(size_t n) {
-    std::mt19937 random(5);
-    std::string bytes(n, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
-}  // namespace
 
 TEST(CommandLine, ASaveThatFailsPartWayKeepsTheOldPicture) {
     // A file-size limit (as on a full disk; SIGXFSZ ignored, so the write fails with EFBIG) far
     // below the picture: PNG through Qt's writer, BMP through the program's own codec.
-    for (const char* name : {"old.png", "old.bmp"}) {
+    // The samples go the same way.
+    for (const auto& [option, name] : {std::pair{"image", "old.png"}, std::pair{"image", "old.bmp"},
+                                       std::pair{"samples", "old.tsv"}}) {
         TempFile old(RandomBytes(50000), name);
-        const Result r =
-            RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --image '" +
-                           old.Path() + "'",
-                       "trap '' XFSZ; ulimit -f 20; ");
+        const Result r = RunProgram(kSample + " --" + option + " '" + old.Path() + "'",
+                                    "trap '' XFSZ; ulimit -f 20; ");
         EXPECT_EQ(r.exitCode, 1) << name;
-        EXPECT_NE(r.err.find(std::string("Die Datei ") + old.Path() + " wurde nicht gespeichert."),
-                  std::string::npos)
-            << r.err;
+        if (std::string(option) == "image") {
+            EXPECT_NE(
+                r.err.find(std::string("Die Datei ") + old.Path() + " wurde nicht gespeichert."),
+                std::string::npos)
+                << r.err;
+        }
         EXPECT_NE(r.err.find(std::strerror(EFBIG)), std::string::npos) << r.err;
         EXPECT_EQ(ReadFile(old.Path()), RandomBytes(50000)) << name;
         EXPECT_EQ(FilesIn(old.Dir()), std::vector<std::string>{name}) << "a temporary file is left";
     }
-    // The samples go the same way.
-    TempFile old(RandomBytes(50000), "old.tsv");
-    const Result r =
-        RunProgram("--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt' --samples '" +
-                       old.Path() + "'",
-                   "trap '' XFSZ; ulimit -f 20; ");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find(std::strerror(EFBIG)), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(old.Path()), RandomBytes(50000));
-    EXPECT_EQ(FilesIn(old.Dir()), std::vector<std::string>{"old.tsv"});
 }
 
 TEST(CommandLine, EachUnwritableTargetHasItsOwnReason) {
     TempFile dir("", "placeholder");
-    const std::string sample = "--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt'";
     struct Case {
         std::string target, message;
     } cases[] = {
@@ -265,7 +262,7 @@ TEST(CommandLine, EachUnwritableTargetHasItsOwnReason) {
     ASSERT_EQ(mkdir((dir.Dir() + "/folder.png").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((dir.Dir() + "/pictures").c_str(), 0700), 0);
     for (const Case& c : cases) {
-        const Result r = RunProgram(sample + " --image '" + c.target + "'");
+        const Result r = RunProgram(kSample + " --image '" + c.target + "'");
         EXPECT_EQ(r.exitCode, 1) << c.target;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
@@ -279,15 +276,11 @@ TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
     // one record a second: 17 million samples, about 1 GB, more than the limit allows.
     kws::test::ScopedTimeZone zone("Europe/Berlin");
     std::string text;
-    for (int block = 0; block < 2; ++block) {
-        for (int i = 0; i < 20; ++i) {
-            char line[64];
-            std::snprintf(line, sizeof line, "%02d.%02d.09\t10:00:%02d", block ? 6 : 10,
-                          block ? 11 : 1, i);
-            text += line;
-            for (int c = 0; c < 12; ++c) text += "\t50";
-            text += "\n";
-        }
+    for (int i = 0; i < 40; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%02d.%02d.09\t10:00:%02d", i < 20 ? 10 : 6,
+                      i < 20 ? 1 : 11, i % 20);
+        text += line + std::string("\t50\t50\t50\t50\t50\t50\t50\t50\t50\t50\t50\t50\n");
     }
     TempFile file(text);
     for (const std::string& image : {std::string(), " --image '" + file.Dir() + "/g.png'"}) {
@@ -300,11 +293,9 @@ TEST(CommandLine, RunningOutOfMemoryEndsWithExitCodeSix) {
     // So little memory that threads for drawing cannot all be started: the program still ends,
     // with exit code 6 (`timeout` turns a wait for a thread that never started into 124; an
     // uncaught failure is 134). 127: the system could not even load the program's libraries.
-    const std::string sample = std::string(KWS_SOURCE_DIR) + "/examples/six-curve-sample.txt";
     for (const char* limit : {"90000", "100000"}) {
-        const Result r =
-            RunProgram("--evaluate '" + sample + "' --image '" + file.Dir() + "/s.png'",
-                       std::string("ulimit -v ") + limit + "; timeout 60 ");
+        const Result r = RunProgram(kSample + " --image '" + file.Dir() + "/s.png'",
+                                    std::string("ulimit -v ") + limit + "; timeout 60 ");
         EXPECT_TRUE(r.exitCode == 6 || r.exitCode == 127) << limit << ": " << r.exitCode << r.err;
         if (r.exitCode == 6) {
             EXPECT_NE(r.err.find("Nicht genügend Arbeitsspeicher."), std::string::npos) << r.err;
@@ -366,35 +357,9 @@ TEST(CommandLine, WindowTimesNeedTheFullForm) {
     EXPECT_NE(twice.err.find("--from given twice"), std::string::npos) << twice.err;
 }
 
-namespace {
-
-// The samples of the whole bundled six-curve sample as --samples writes them, made in this
-// process from the evaluation itself.
-std::string SampleText() {
-    kws::test::ScopedTimeZone zone("Europe/Berlin");
-    kws::rec::Recording recording;
-    recording.Open(KWS_SOURCE_DIR "/examples/six-curve-sample.txt");
-    const auto& f = recording.Facts();
-    kws::rec::SampleArray samples;
-    kws::rec::Evaluate(recording.Source(), f.headerLines, f.layoutFlag, f.startTime, f.endTime,
-                       samples);
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* mem = open_memstream(&data, &size);
-    kws::rec::WriteSamplesTsv(mem, samples);
-    fclose(mem);
-    std::string text(data, size);
-    free(data);
-    return text;
-}
-
-const std::string kSample = "--evaluate '" KWS_SOURCE_DIR "/examples/six-curve-sample.txt'";
-
-}  // namespace
-
 TEST(CommandLine, OutputsAreWrittenIntoStreamsAndDevices) {
     const bool root = geteuid() == 0;
-    const std::string samples = SampleText();
+    const std::string samples = SamplesTsv(kSamplePath);
     struct Case {
         std::string target;  // "fifo", "null" and "full" are made in a temporary folder
         int exitCode;
@@ -413,21 +378,19 @@ TEST(CommandLine, OutputsAreWrittenIntoStreamsAndDevices) {
         TempFile dir("", "placeholder");
         std::string target = c.target;
         if (c.target == "fifo" || device) target = dir.Dir() + "/node";
-        int made = 0;
-        if (c.target == "fifo") {
-            made = mkfifo(target.c_str(), 0600);
-        } else if (device) {
-            made = mknod(target.c_str(), S_IFCHR | 0666, makedev(1, c.target == "null" ? 3 : 7));
-        }
-        ASSERT_EQ(made, 0) << c.target;
+        const dev_t node = makedev(1, c.target == "null" ? 3 : 7);
+        ASSERT_EQ(c.target == "fifo" ? mkfifo(target.c_str(), 0600)
+                  : device           ? mknod(target.c_str(), S_IFCHR | 0666, node)
+                                     : 0,
+                  0)
+            << c.target;
         struct stat before {};
         stat(target.c_str(), &before);
         // A reader that gives up after a while: a pipe that was replaced never gets a writer.
         std::string received;
         std::thread reader([&] {
-            if (c.target == "fifo") {
+            if (c.target == "fifo")
                 received = kws::test::Capture("timeout 30 cat '" + target + "'");
-            }
         });
         const Result r = RunProgram(kSample + " --samples '" + target + "'", "timeout 60 ");
         reader.join();
@@ -483,7 +446,7 @@ TEST(CommandLine, StandardOutputCarriesOneOutput) {
 }
 
 TEST(CommandLine, NoReportIsLostAndNoOutputReplacesTheRecording) {
-    TempFile recording(ReadFile(KWS_SOURCE_DIR "/examples/six-curve-sample.txt"), "rec.txt");
+    TempFile recording(ReadFile(kSamplePath), "rec.txt");
     const std::string path = "'" + recording.Path() + "'";
     const std::string link = recording.Dir() + "/other-name.txt";
     ASSERT_EQ(::link(recording.Path().c_str(), link.c_str()), 0);

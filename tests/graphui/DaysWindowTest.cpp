@@ -2,15 +2,16 @@
 // English with three, a click on a day in the chart and in the table, and saving table and chart.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QHeaderView>
 #include <QImage>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "graph/GraphPanel.h"
 #include "graph/GraphWnd.h"
@@ -31,36 +32,22 @@ namespace {
 // the recording (the evaluation reads its first line apart).
 std::string ThreeDayLines(bool six) {
     std::string text = "Kopf\n";
-    auto lines = [&](const char* date, int hour, int minute, int second, int count = 10) {
-        for (int k = 0; k < count; ++k) {
+    const std::vector<int> values =
+        six ? kws::test::Six(550, 450, 400, 60, 350, 10) : kws::test::Three(450, 300, 60);
+    // Date, first second of the day (23:59:49, 00:00:00, 12:00:00) and number of lines.
+    for (const auto& [date, first, count] :
+         {std::tuple{"02.06.09", 86389, 11}, std::tuple{"03.06.09", 0, 10},
+          std::tuple{"03.06.09", 43200, 10}}) {
+        for (int s = first; s < first + count; ++s) {
             char line[40];
-            std::snprintf(line, sizeof line, "%s\t%02d:%02d:%02d", date, hour, minute, second + k);
+            std::snprintf(line, sizeof line, "%s\t%02d:%02d:%02d", date, s / 3600, s / 60 % 60,
+                          s % 60);
             text += line;
-            for (int v : six ? kws::test::Six(550, 450, 400, 60, 350, 10)
-                             : kws::test::Three(450, 300, 60)) {
-                text += "\t" + std::to_string(v);
-            }
+            for (int v : values) text += "\t" + std::to_string(v);
             text += "\n";
         }
-    };
-    lines("02.06.09", 23, 59, 49, 11);
-    lines("03.06.09", 0, 0, 0);
-    lines("03.06.09", 12, 0, 0);
+    }
     return text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void ExpectViewOfDay(CNewGraph& dialog, const kws::rec::DayStatistics& day) {
-    double x0, x1, y0, y1;
-    dialog.Graph()->Panel()->GetRanges(x0, x1, y0, y1);
-    EXPECT_EQ(x0, static_cast<double>(day.begin));
-    EXPECT_EQ(x1, static_cast<double>(day.end - 1));
 }
 
 }  // namespace
@@ -109,36 +96,41 @@ TEST(DaysWindow, DaysOfBothLayoutsInTwoLanguagesFollowClicks) {
         EXPECT_EQ(days->SaveButton()->text(), c.save);
         EXPECT_GE(days->SaveButton()->width(), days->SaveButton()->sizeHint().width());
 
-        // A click on the second day's column of the chart, then on the first row of the table.
+        // A click on the second day's column of the chart, then on the first row of the table;
+        // the arrow key down goes on to the next day. Each shows its day in the plot.
         DayChart* chart = days->Chart();
-        QTest::mouseClick(chart, Qt::LeftButton, {}, chart->DayColumn(1).center());
-        EXPECT_EQ(chart->ChosenDay(), 1);
-        ExpectViewOfDay(dialog, days->Days()[1]);
         QTableView* view = days->Table();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(table->index(0, 3)).center());
-        EXPECT_EQ(chart->ChosenDay(), 0);
-        ExpectViewOfDay(dialog, days->Days()[0]);
-        // The arrow key down goes on to the next day.
-        QTest::keyClick(view, Qt::Key_Down);
-        EXPECT_EQ(chart->ChosenDay(), 1);
-        ExpectViewOfDay(dialog, days->Days()[1]);
+        for (int step = 0; step < 3; ++step) {
+            if (step == 0)
+                QTest::mouseClick(chart, Qt::LeftButton, {}, chart->DayColumn(1).center());
+            if (step == 1) {
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  view->visualRect(table->index(0, 3)).center());
+            }
+            if (step == 2) QTest::keyClick(view, Qt::Key_Down);
+            const int day = step == 1 ? 0 : 1;
+            EXPECT_EQ(chart->ChosenDay(), day) << step;
+            double x0, x1, y0, y1;
+            dialog.Graph()->Panel()->GetRanges(x0, x1, y0, y1);
+            EXPECT_EQ(x0, static_cast<double>(days->Days()[day].begin)) << day;
+            EXPECT_EQ(x1, static_cast<double>(days->Days()[day].end - 1)) << day;
+        }
 
         // "Speichern...": the rows as --daily writes them, or the chart as a picture.
-        kws::test::TempFile folder("", "unused");
-        prompts.savePath = QString::fromStdString(folder.Dir() + "/tage.tsv");
+        QTemporaryDir folder;
+        prompts.savePath = folder.filePath("tage.tsv");
         days->SaveButton()->click();
-        const std::string tsv = ReadFile(folder.Dir() + "/tage.tsv");
+        QFile saved(prompts.savePath);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        const std::string tsv = saved.readAll().toStdString();
         EXPECT_EQ(tsv.substr(0, tsv.find('\t', 5)), "date\trecorded_seconds");
         EXPECT_NE(tsv.find("\n02/06/2009\t10\t0\t0\t1\t"), std::string::npos) << tsv;
         EXPECT_NE(tsv.find("\n03/06/2009\t20\t1\t43190\t2\t"), std::string::npos) << tsv;
-        prompts.savePath = QString::fromStdString(folder.Dir() + "/tage.png");
+        prompts.savePath = folder.filePath("tage.png");
         days->SaveButton()->click();
         const QImage picture(prompts.savePath);
         EXPECT_GE(picture.width(), 1280);
         EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("\n").toStdString();
-        std::remove((folder.Dir() + "/tage.tsv").c_str());
-        std::remove((folder.Dir() + "/tage.png").c_str());
     }
     kws::res::SelectLanguage(kws::res::kGerman);
 }
